@@ -1,0 +1,46 @@
+#include <QApplication>
+#include <QDebug>
+#include <exception>
+
+#include "app/app_info.h"
+#include "diagnostics/crash_reporter.h"
+#include "diagnostics/session_log.h"
+#include "ui/main_window.h"
+
+int main(int argc, char* argv[]) {
+    using namespace halvark;
+    using diagnostics::CrashReporter;
+
+    QApplication application(argc, argv);
+    const app::AppInfo app_info = app::load_app_info();
+    const QString version = app_info.version.isEmpty() ? QStringLiteral("0.1.0") : app_info.version;
+    QCoreApplication::setApplicationVersion(version);
+
+    diagnostics::start_session_log();
+    const diagnostics::CrashReporterConfig config{app_info.endpoints.crash_report_url,
+                                                  QStringLiteral("production"),
+                                                  "halvark-launcher@" + version};
+    CrashReporter::instance().init(config);
+    diagnostics::install_terminate_handler();
+
+    const QStringList header_lines = diagnostics::session_header_lines();
+    for (const QString& line : header_lines) {
+        qInfo().noquote() << line;
+    }
+    const QString author = app_info.author.isEmpty() ? QStringLiteral("unknown") : app_info.author;
+    qInfo().noquote() << QStringLiteral("Starting Halvark Launcher v%1 (%2)").arg(version, author);
+
+    try {
+        ui::MainWindow window(app_info);
+        window.show();
+        return QApplication::exec();
+    } catch (const std::exception& error) {
+        CrashReporter::instance().capture_exception(QStringLiteral("std::exception"),
+                                                    QString::fromUtf8(error.what()), true);
+        throw;
+    } catch (...) {
+        CrashReporter::instance().capture_exception(QStringLiteral("unknown"),
+                                                    QStringLiteral("Unknown exception"), true);
+        throw;
+    }
+}

@@ -1,0 +1,78 @@
+#include "app/translator.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <optional>
+
+namespace halvark::app {
+
+namespace {
+
+std::optional<QHash<QString, QString>> load_table(const QString& code) {
+    const QString file_name = code + ".json";
+    const QString app_dir = QCoreApplication::applicationDirPath();
+    const QString candidates[] = {
+        QDir::currentPath() + "/lang/" + file_name,
+        app_dir + "/lang/" + file_name,
+        app_dir + "/../lang/" + file_name,
+    };
+
+    QByteArray content;
+    bool opened = false;
+    for (const QString& path : candidates) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            // The first file that opens decides, even when it turns out unusable.
+            content = file.readAll();
+            opened = true;
+            break;
+        }
+    }
+    if (!opened || content.isEmpty()) {
+        return std::nullopt;
+    }
+
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(content, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        return std::nullopt;
+    }
+    QHash<QString, QString> table;
+    const QJsonObject object = document.object();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (it.value().isString()) {
+            table.insert(it.key(), it.value().toString());
+        }
+    }
+    if (table.isEmpty()) {
+        return std::nullopt;
+    }
+    return table;
+}
+
+}  // namespace
+
+Translator& Translator::instance() {
+    static Translator translator;
+    return translator;
+}
+
+bool Translator::set_language(const QString& code) {
+    auto table = load_table(code);
+    if (!table) {
+        return false;
+    }
+    table_ = std::move(*table);
+    language_ = code;
+    return true;
+}
+
+QString Translator::tr(const QString& key) const {
+    const auto it = table_.constFind(key);
+    return it == table_.cend() ? key : it.value();
+}
+
+}  // namespace halvark::app

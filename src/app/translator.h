@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+namespace halvark::app {
+
+// Process-wide table of interface texts, one JSON file per language in a lang/ folder.
+// Used from the GUI thread only; only its creation is guarded.
+class Translator {
+public:
+    static Translator& instance();
+
+    QString language() const { return language_; }
+    // True when the file for `code` was found, parsed and held at least one text.
+    bool set_language(const QString& code);
+    // The text for `key` in the current language, or `key` itself.
+    QString tr(const QString& key) const;
+
+private:
+    Translator() = default;
+
+    QString language_ = QStringLiteral("ru");
+    QHash<QString, QString> table_;
+};
+
+inline QString tr(const QString& key) {
+    return Translator::instance().tr(key);
+}
+
+}  // namespace halvark::app

@@ -1,0 +1,173 @@
+#include "diagnostics/session_log.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <algorithm>
+
+#include "diagnostics/hwid.h"
+#include "diagnostics/machine_info.h"
+
+namespace halvark::diagnostics {
+
+namespace {
+
+const QString kStartMarker = QStringLiteral("=== Halvark Launcher Session Start ===");
+const QString kEndMarker = QStringLiteral("=== End Session Header ===");
+
+// Guards the file's creation, its header and every appended line.
+QMutex log_mutex;
+QString current_log_path;
+
+void ensure_logs_directory() {
+    QDir().mkpath(logs_directory());
+}
+
+QByteArray header_text() {
+    const QDateTime local = QDateTime::currentDateTime();
+    const QDateTime utc = local.toUTC();
+    const MachineInfo machine = current_machine_info();
+    const QString cpu_model = qEnvironmentVariable("PROCESSOR_IDENTIFIER");
+    const QString user = qEnvironmentVariableIsSet("USER") ? qEnvironmentVariable("USER")
+                                                           : qEnvironmentVariable("USERNAME");
+    const QString hwid = compute_hwid(cpu_model, QString(), QString(), machine.machine_id, QString());
+
+    const QStringList lines = {
+        kStartMarker,
+        "START_LOCAL=" + local.toString("yyyy-MM-ddTHH:mm:ss.zzz"),
+        "START_UTC=" + utc.toString("yyyy-MM-ddTHH:mm:ss.zzz") + 'Z',
+        "TIMEZONE=" + local.timeZoneAbbreviation(),
+        "HOSTNAME=" + machine.hostname,
+        "OS=" + machine.os,
+        "KERNEL=" + machine.kernel,
+        "CPU_ARCH=" + machine.cpu_arch,
+        "APP_USER=" + user,
+        "CPU_MODEL=" + cpu_model,
+        QStringLiteral("MOTHERBOARD_SERIAL="),
+        QStringLiteral("ROOT_VOLUME_ID="),
+        "OS_MACHINE_ID=" + machine.machine_id,
+        QStringLiteral("ETC_MACHINE_ID="),
+        "HWID_SHA256=" + hwid,
+        kEndMarker,
+    };
+    return (lines.join('\n') + '\n').toUtf8();
+}
+
+}  // namespace
+
+QString logs_directory() {
+    return appdata_base() + "/.halvark_launcher/logs";
+}
+
+void start_session_log() {
+    QMutexLocker lock(&log_mutex);
+    ensure_logs_directory();
+    if (!current_log_path.isEmpty()) {
+        return;
+    }
+    const QString name = QDateTime::currentDateTime().toString("yyyy-MM-dd_HH-mm-ss") + ".log";
+    current_log_path = logs_directory() + '/' + name;
+    QFile file(current_log_path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        return;
+    }
+    file.write(header_text());
+}
+
+void append_log_line(const QString& text) {
+    QMutexLocker lock(&log_mutex);
+    if (current_log_path.isEmpty()) {
+        lock.unlock();
+        start_session_log();
+        lock.relock();
+    }
+    QFile file(current_log_path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        return;
+    }
+    const QString line =
+        QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss.zzz") + ' ' + text + '\n';
+    file.write(line.toUtf8());
+}
+
+QStringList session_header_lines() {
+    QString path;
+    {
+        QMutexLocker lock(&log_mutex);
+        path = current_log_path;
+    }
+    if (path.isEmpty()) {
+        return {};
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return {};
+    }
+    QStringList lines;
+    bool in_header = false;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.isEmpty()) {
+            continue;
+        }
+        if (!in_header && line != kStartMarker) {
+            continue;
+        }
+        if (!in_header) {
+            in_header = true;
+            lines.append("===== " + QFileInfo(path).fileName() + " =====");
+        }
+        lines.append(line);
+        if (line == kEndMarker) {
+            break;
+        }
+    }
+    return lines;
+}
+
+bool is_session_header_line(const QString& text) {
+    static const QStringList prefixes = {
+        "START_LOCAL=",   "START_UTC=",          "TIMEZONE=",      "HOSTNAME=",
+        "OS=",            "KERNEL=",             "CPU_ARCH=",      "APP_USER=",
+        "CPU_MODEL=",     "MOTHERBOARD_SERIAL=", "ROOT_VOLUME_ID=", "OS_MACHINE_ID=",
+        "ETC_MACHINE_ID=", "HWID_SHA256=",
+    };
+    if (text.startsWith("===== ") && text.endsWith(".log =====")) {
+        return true;
+    }
+    if (text == kStartMarker || text == kEndMarker) {
+        return true;
+    }
+    return std::any_of(prefixes.cbegin(), prefixes.cend(),
+                       [&text](const QString& prefix) { return text.startsWith(prefix); });
+}
+
+QString collect_log_text(qint32 max_files) {
+    const QDir dir(logs_directory());
+    if (!dir.exists()) {
+        return {};
+    }
+    QFileInfoList files = dir.entryInfoList({"*.log"}, QDir::Files, QDir::NoSort);
+    std::sort(files.begin(), files.end(), [](const QFileInfo& a, const QFileInfo& b) {
+        const QDateTime ta = a.lastModified();
+        const QDateTime tb = b.lastModified();
+        return ta != tb ? ta > tb : a.fileName() < b.fileName();
+    });
+    const qsizetype count = std::min<qsizetype>(max_files, files.size());
+    QString text;
+    for (qsizetype i = 0; i < count; ++i) {
+        QFile file(files.at(i).filePath());
+        if (!file.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        text += "===== " + files.at(i).fileName() + " =====\n";
+        text += QString::fromUtf8(file.readAll());
+        text += "\n\n";
+    }
+    return text;
+}
+
+}  // namespace halvark::diagnostics

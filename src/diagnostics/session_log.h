@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace halvark::diagnostics {
+
+// The launcher data folder's "logs" subfolder. Not created here.
+QString logs_directory();
+
+// Creates this run's log file with the machine header, once per process.
+void start_session_log();
+
+// One time-stamped line; safe from any thread. Never logs anything itself.
+void append_log_line(const QString& text);
+
+// The current file's name line and header lines, as echoed to the console at start.
+QStringList session_header_lines();
+bool is_session_header_line(const QString& text);
+
+// The newest `max_files` log files, newest first, each behind its "===== name =====" line.
+QString collect_log_text(qint32 max_files);
+
+}  // namespace halvark::diagnostics

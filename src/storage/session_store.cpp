@@ -1,0 +1,64 @@
+#include "storage/session_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include "storage/settings_store.h"
+
+namespace halvark::storage {
+
+namespace {
+
+QString session_path() {
+    return launcher_data_directory() + "/session.json";
+}
+
+}  // namespace
+
+std::optional<SavedSession> SessionStore::load() const {
+    QFile file(session_path());
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QJsonObject object = QJsonDocument::fromJson(file.readAll()).object();
+    SavedSession session;
+    session.access_token = object.value("access_token").toString();
+    session.expires_at_unix = static_cast<qint64>(object.value("expires_at_unix").toDouble());
+    if (session.access_token.isEmpty() || session.expires_at_unix <= 0) {
+        return std::nullopt;
+    }
+    return session;
+}
+
+bool SessionStore::save(const SavedSession& session) const {
+    if (!QDir().mkpath(launcher_data_directory())) {
+        return false;
+    }
+    QSaveFile file(session_path());
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    // The token is a credential: nobody but the owner may read it.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const bool valid = !session.access_token.trimmed().isEmpty() && session.expires_at_unix > 0;
+    if (valid) {
+        const QJsonObject object{
+            {"access_token", session.access_token},
+            {"expires_at_unix", session.expires_at_unix},
+        };
+        file.write(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    }
+    // An invalid record still replaces the file with an empty one, so no earlier session
+    // survives an attempt to store a new one.
+    return file.commit() && valid;
+}
+
+bool SessionStore::clear() const {
+    QFile file(session_path());
+    return !file.exists() || file.remove();
+}
+
+}  // namespace halvark::storage

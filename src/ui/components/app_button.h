@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QPushButton>
+
+namespace halvark::ui::components {
+
+// A push button drawn by the style sheet as primary (0) or secondary (any other role).
+class AppButton : public QPushButton {
+public:
+    AppButton(const QString& text, int role, QWidget* parent = nullptr);
+    ~AppButton() override;
+};
+
+}  // namespace halvark::ui::components

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QMainWindow>
+#include <QNetworkAccessManager>
+
+#include "app/app_info.h"
+#include "storage/session_store.h"
+#include "storage/settings_store.h"
+
+class QStackedWidget;
+
+namespace halvark::ui {
+
+namespace screens {
+class AuthScreen;
+class LaunchScreen;
+class ProfileScreen;
+class SettingsScreen;
+}  // namespace screens
+
+constexpr int kLoginTimeoutMs = 10000;
+constexpr int kMeTimeoutMs = 6000;
+constexpr int kHwidTimeoutMs = 8000;
+
+struct LoginResult {
+    bool ok = false;
+    bool totp_required = false;
+    QString error_message;
+    QString access_token;
+    QString nickname;
+    qint64 expires_in = 0;
+};
+
+// The "detail" (text, or object with "code"/"message") or "message" of an error body.
+struct ServerMessage {
+    QString code;
+    QString message;
+};
+ServerMessage read_server_message(const QByteArray& body);
+
+// The only top-level window: owns the account state and wires every screen to the
+// services. Screens never call services or each other.
+class MainWindow : public QMainWindow {
+public:
+    explicit MainWindow(const app::AppInfo& app_info, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void retranslate_all();
+
+    // Account service, each waited for in a nested event loop.
+    LoginResult login_request(const QString& login, const QString& password,
+                              const QString& totp_code);
+    bool perform_login(const QString& login, const QString& password, QString& display_name_out,
+                       QString& access_token_out, qint64& expires_at_out);
+    QJsonObject fetch_me(const QString& access_token);
+    bool submit_hwid(const QString& access_token);
+    void show_signed_in(const QString& display_name);
+
+    // Reactions to the screens' callbacks.
+    void handle_sign_in(const QString& login, const QString& password, bool remember);
+    void handle_sign_out();
+    void open_profile();
+    bool force_report();
+    void open_settings();
+    void save_settings(const QString& language, qint32 ram_mb, bool auto_ram,
+                       const QString& game_directory, bool server_list_background_enabled);
+    void change_language(const QString& code);
+    void apply_auto_ram(bool checked);
+
+private:
+    void build_ui();
+    void resume_saved_session();
+    void update_title();
+
+    app::AppInfo app_info;
+    QNetworkAccessManager network;
+    storage::SettingsStore settings;
+    storage::SessionStore session_store;
+    QString access_token;
+    QJsonObject user;
+    QStackedWidget* page_stack = nullptr;
+    QStackedWidget* screen_stack = nullptr;
+    screens::AuthScreen* auth_screen = nullptr;
+    screens::LaunchScreen* launch_screen = nullptr;
+    screens::ProfileScreen* profile_screen = nullptr;
+    screens::SettingsScreen* settings_screen = nullptr;
+};
+
+}  // namespace halvark::ui

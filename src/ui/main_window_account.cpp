@@ -1,0 +1,214 @@
+// The main window's requests to the account API: login, current user, hardware id.
+#include <QDateTime>
+#include <QInputDialog>
+#include <QJsonDocument>
+#include <QMessageBox>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QStackedWidget>
+
+#include "app/translator.h"
+#include "diagnostics/hwid.h"
+#include "diagnostics/reply_wait.h"
+#include "ui/main_window.h"
+#include "ui/screens/auth_screen.h"
+#include "ui/screens/launch_screen.h"
+#include "ui/screens/profile_screen.h"
+
+namespace halvark::ui {
+
+namespace {
+
+QNetworkRequest json_request(const QString& url) {
+    QNetworkRequest request{QUrl(url, QUrl::TolerantMode)};
+    request.setRawHeader("accept", "application/json");
+    return request;
+}
+
+QByteArray compact(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+int http_status(const QNetworkReply* reply) {
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+bool succeeded(const QNetworkReply* reply) {
+    const int status = http_status(reply);
+    return reply->error() == QNetworkReply::NoError && status >= 200 && status <= 299;
+}
+
+qint64 expiry_from(qint64 expires_in) {
+    return QDateTime::currentSecsSinceEpoch() + (expires_in < 1 ? 1 : expires_in);
+}
+
+}  // namespace
+
+ServerMessage read_server_message(const QByteArray& body) {
+    const QJsonObject object = QJsonDocument::fromJson(body).object();
+    ServerMessage result;
+    const QJsonValue detail = object.value("detail");
+    if (detail.isObject()) {
+        result.code = detail.toObject().value("code").toString();
+        result.message = detail.toObject().value("message").toString();
+    } else if (detail.isString()) {
+        result.message = detail.toString();
+    }
+    if (result.message.isEmpty()) {
+        result.message = object.value("message").toString();
+    }
+    return result;
+}
+
+LoginResult MainWindow::login_request(const QString& login, const QString& password,
+                                      const QString& totp_code) {
+    QJsonObject body{{"login", login}, {"password", password}};
+    const QString code = totp_code.trimmed();
+    if (!code.isEmpty()) {
+        body.insert("totp_code", code);
+    }
+    QNetworkRequest request = json_request(app_info.endpoints.login_url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    QNetworkReply* reply = network.post(request, compact(body));
+    diagnostics::wait_for_reply(reply, kLoginTimeoutMs);
+
+    const QByteArray response = reply->readAll();
+    const ServerMessage server = read_server_message(response);
+    LoginResult result;
+    if (succeeded(reply)) {
+        const QJsonObject object = QJsonDocument::fromJson(response).object();
+        result.access_token = object.value("access_token").toString();
+        result.expires_in = static_cast<qint64>(object.value("expires_in").toDouble());
+        const QJsonValue login_user = object.value("user");
+        if (login_user.isObject()) {
+            result.nickname = login_user.toObject().value("nickname").toString();
+        }
+        if (result.access_token.isEmpty()) {
+            result.error_message = server.message.isEmpty()
+                                       ? QStringLiteral("Empty access_token in login response")
+                                       : server.message;
+        } else {
+            result.ok = true;
+        }
+    } else if (server.code == QLatin1String("totp_required")) {
+        result.totp_required = true;
+        result.error_message = server.message;
+    } else if (!server.message.isEmpty()) {
+        result.error_message = server.message;
+    } else if (reply->error() != QNetworkReply::NoError) {
+        result.error_message = reply->errorString();
+    } else {
+        result.error_message = QStringLiteral("HTTP %1").arg(http_status(reply));
+    }
+    reply->deleteLater();
+    return result;
+}
+
+bool MainWindow::perform_login(const QString& login, const QString& password,
+                               QString& display_name_out, QString& access_token_out,
+                               qint64& expires_at_out) {
+    const auto warn = [this](const QString& text) {
+        QMessageBox::warning(this, app::tr("auth.error_title"), text, QMessageBox::Ok,
+                             QMessageBox::NoButton);
+    };
+    const auto accept = [&](const LoginResult& result) {
+        const QString nickname = result.nickname.trimmed();
+        display_name_out = nickname.isEmpty() ? login : nickname;
+        access_token_out = result.access_token;
+        expires_at_out = expiry_from(result.expires_in);
+    };
+    const auto failure_text = [](const LoginResult& result) {
+        return result.error_message.isEmpty() ? app::tr("auth.error_login_failed")
+                                              : result.error_message;
+    };
+
+    if (login.trimmed().isEmpty() || password.isEmpty()) {
+        warn(app::tr("auth.error_empty_fields"));
+        return false;
+    }
+    auth_screen->set_form_enabled(false);
+    const LoginResult first = login_request(login, password, QString());
+    if (first.ok) {
+        accept(first);
+        auth_screen->set_form_enabled(true);
+        return true;
+    }
+    if (!first.totp_required) {
+        auth_screen->set_form_enabled(true);
+        warn(failure_text(first));
+        return false;
+    }
+
+    bool entered = false;
+    const QString code =
+        QInputDialog::getText(this, app::tr("auth.totp_title"), app::tr("auth.totp_label"),
+                              QLineEdit::Normal, QString(), &entered)
+            .trimmed();
+    if (!entered || code.isEmpty()) {
+        auth_screen->set_form_enabled(true);
+        return false;
+    }
+    const LoginResult second = login_request(login, password, code);
+    auth_screen->set_form_enabled(true);
+    if (second.ok) {
+        accept(second);
+        return true;
+    }
+    warn(failure_text(second));
+    return false;
+}
+
+QJsonObject MainWindow::fetch_me(const QString& token) {
+    if (token.trimmed().isEmpty()) {
+        return {};
+    }
+    QNetworkRequest request = json_request(app_info.endpoints.me_url);
+    request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+    QNetworkReply* reply = network.get(request);
+    diagnostics::wait_for_reply(reply, kMeTimeoutMs);
+    QJsonObject result;
+    if (reply->error() == QNetworkReply::NoError) {
+        const QJsonObject object = QJsonDocument::fromJson(reply->readAll()).object();
+        const QJsonValue wrapped = object.value("user");
+        result = wrapped.isObject() ? wrapped.toObject() : object;
+    }
+    reply->deleteLater();
+    return result;
+}
+
+bool MainWindow::submit_hwid(const QString& token) {
+    const QString trimmed_token = token.trimmed();
+    if (trimmed_token.isEmpty() || app_info.endpoints.hwid_url.trimmed().isEmpty()) {
+        return false;
+    }
+    const QString hwid = diagnostics::current_hwid();
+    if (hwid.isEmpty()) {
+        return false;
+    }
+    QNetworkRequest request = json_request(app_info.endpoints.hwid_url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    request.setRawHeader("Authorization", "Bearer " + trimmed_token.toUtf8());
+    QNetworkReply* reply = network.post(request, compact(QJsonObject{{"hwid", hwid}}));
+    diagnostics::wait_for_reply(reply, kHwidTimeoutMs);
+    const bool accepted = succeeded(reply);
+    if (accepted) {
+        qInfo("HWID submitted");
+    } else {
+        qWarning().noquote() << "HWID submit failed:" << http_status(reply) << reply->errorString();
+    }
+    reply->deleteLater();
+    return accepted;
+}
+
+void MainWindow::show_signed_in(const QString& display_name) {
+    launch_screen->set_account_name(display_name);
+    launch_screen->set_avatar_uuid(user.value("uuid").toString());
+    profile_screen->set_display_name(display_name);
+    if (!user.isEmpty()) {
+        profile_screen->set_user(user);
+    }
+    screen_stack->setCurrentIndex(0);
+    page_stack->setCurrentIndex(1);
+}
+
+}  // namespace halvark::ui

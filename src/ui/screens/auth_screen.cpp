@@ -1,0 +1,118 @@
+#include "ui/screens/auth_screen.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QFrame>
+#include <QImageReader>
+#include <QLabel>
+#include <QPixmap>
+#include <QVBoxLayout>
+
+#include "app/translator.h"
+#include "ui/components/app_button.h"
+#include "ui/components/app_line_edit.h"
+
+namespace halvark::ui::screens {
+
+namespace {
+
+constexpr int kLogoWidth = 160;
+
+// Decodes the large logo straight at the size it is shown.
+QPixmap load_logo() {
+    QImageReader reader(QStringLiteral(":/assets/png/logo.png"));
+    const QSize full = reader.size();
+    if (!full.isValid() || full.width() < 1) {
+        return {};
+    }
+    reader.setScaledSize(full.scaled(kLogoWidth, full.height() * kLogoWidth / full.width(),
+                                     Qt::KeepAspectRatio));
+    reader.setQuality(100);
+    return QPixmap::fromImage(reader.read());
+}
+
+}  // namespace
+
+using components::AppButton;
+using components::AppLineEdit;
+
+AuthScreen::AuthScreen(QWidget* parent) : QWidget(parent) {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(8);
+
+    auto* surface = new QFrame(this);
+    surface->setObjectName("auth_surface");
+    outer->addWidget(surface);
+    auto* layout = new QVBoxLayout(surface);
+    layout->setContentsMargins(12, 10, 12, 10);
+    layout->setSpacing(8);
+
+    logo_label = new QLabel(surface);
+    logo_label->setObjectName("auth_logo");
+    logo_label->setAlignment(Qt::AlignCenter);
+    const QPixmap logo = load_logo();
+    if (!logo.isNull()) {
+        logo_label->setPixmap(logo);
+    }
+    layout->addWidget(logo_label, 0, Qt::AlignCenter);
+
+    form_layout = new QFormLayout();
+    form_layout->setContentsMargins(0, 0, 0, 0);
+    form_layout->setVerticalSpacing(10);
+    nickname_label = new QLabel(surface);
+    password_label = new QLabel(surface);
+    nickname_edit = new AppLineEdit(surface);
+    nickname_edit->setPlaceholderText("nickname");
+    password_edit = new AppLineEdit(surface);
+    password_edit->setPlaceholderText("password");
+    password_edit->setEchoMode(QLineEdit::Password);
+    form_layout->addRow(nickname_label, nickname_edit);
+    form_layout->addRow(password_label, password_edit);
+    layout->addLayout(form_layout);
+
+    auto* row = new QHBoxLayout();
+    remember_check = new QCheckBox(surface);
+    remember_check->setChecked(true);
+    login_button = new AppButton(QString(), 0, surface);
+    row->addWidget(remember_check);
+    row->addStretch();
+    row->addWidget(login_button);
+    layout->addLayout(row);
+
+    setTabOrder(nickname_edit, password_edit);
+    setTabOrder(password_edit, remember_check);
+    setTabOrder(remember_check, login_button);
+
+    connect(login_button, &QPushButton::clicked, this, [this] { submit(); });
+    retranslate();
+}
+
+AuthScreen::~AuthScreen() = default;
+
+void AuthScreen::set_on_login(LoginCallback callback) {
+    on_login = std::move(callback);
+}
+
+void AuthScreen::set_form_enabled(bool enabled) {
+    nickname_edit->setEnabled(enabled);
+    password_edit->setEnabled(enabled);
+    remember_check->setEnabled(enabled);
+    login_button->setEnabled(enabled);
+}
+
+void AuthScreen::retranslate() {
+    nickname_label->setText(app::tr("auth.nickname"));
+    password_label->setText(app::tr("auth.password"));
+    remember_check->setText(app::tr("auth.remember"));
+    login_button->setText(app::tr("auth.login"));
+}
+
+void AuthScreen::submit() {
+    if (on_login) {
+        on_login(nickname_edit->text().trimmed(), password_edit->text(),
+                 remember_check->isChecked());
+    }
+}
+
+}  // namespace halvark::ui::screens

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+
+namespace halvark::ui::screens {
+
+// Pictures come from the network: a hostile header must not make us allocate gigabytes.
+constexpr int kImageAllocationLimitMb = 256;
+constexpr qint64 kMaxImagePixels = 64LL * 1000 * 1000;
+
+// Decodes `data` (format detected from the bytes), at `target` size when it is valid,
+// applying the picture's stored orientation. A null image when the data is not a
+// picture or claims more than kMaxImagePixels.
+QImage decode_bounded_image(const QByteArray& data, QSize target = QSize());
+
+}  // namespace halvark::ui::screens

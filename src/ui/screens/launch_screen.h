@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QIcon>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QPixmap>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QNetworkDiskCache;
+class QNetworkReply;
+class QPushButton;
+class QVBoxLayout;
+
+namespace halvark::ui::components {
+class AppButton;
+}
+
+namespace halvark::ui::screens {
+
+// The home screen: account button, four news cards, the server-profile selector with
+// its darkened background picture, and the play, settings and logout buttons.
+class LaunchScreen : public QWidget {
+public:
+    using Callback = std::function<void()>;
+
+    explicit LaunchScreen(QWidget* parent = nullptr);
+    ~LaunchScreen() override;
+
+    void set_on_logout(Callback callback);
+    void set_on_open_settings(Callback callback);
+    void set_on_open_profile(Callback callback);
+    void set_account_name(const QString& name);
+    void retranslate();
+
+    // Server profiles.
+    void set_user(const QJsonObject& user_object);
+    void set_server_list_background_enabled(bool flag);
+    bool is_profile_allowed(const QJsonObject& profile) const;
+    void render_server_profiles(const QJsonArray& list);
+
+    // News.
+    void render_news(const QJsonArray& array);
+    void open_news(qint32 id);
+
+    // Pictures.
+    static QString image_cache_root();
+    void set_avatar_uuid(const QString& uuid);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void build_header(QVBoxLayout* root);
+    void build_news_row(QVBoxLayout* root);
+    void build_bottom_row(QVBoxLayout* root);
+    void build_server_profile_selector(QFrame* bottom_block);
+    void set_up_network();
+    void update_account_header();
+    void schedule_background_redraw();
+
+    void request_news();
+    void handle_news_reply(QNetworkReply* reply);
+
+    void request_server_profiles();
+    void handle_server_profiles_reply(QNetworkReply* reply);
+    void apply_server_profile(const QJsonObject& profile);
+    void set_server_profile_labels(const QString& title, const QString& description);
+    void set_background_url(const QString& address);
+    void redraw_background();
+    void open_server_profile_menu();
+    void select_menu_entry(QAction* entry);
+    void show_empty_server_profiles(const QString& key);
+
+    void load_news_image(const QString& address, QLabel* label, bool primary);
+    void load_avatar();
+    void show_default_avatar();
+
+    Callback on_logout;
+    Callback on_open_settings;
+    Callback on_open_profile;
+    QString account_name;
+    QString avatar_uuid;
+    QIcon default_profile_icon;
+    QNetworkAccessManager avatar_network;
+    QNetworkAccessManager news_network;
+    QNetworkAccessManager server_profiles_network;
+    QNetworkDiskCache* avatar_cache = nullptr;
+    QNetworkDiskCache* news_image_cache = nullptr;
+    QNetworkDiskCache* server_profile_cache = nullptr;
+    std::array<qint32, 4> news_ids{-1, -1, -1, -1};
+    QJsonObject selected_profile;
+    QJsonObject user;
+    QJsonArray all_profiles;
+    QJsonArray visible_profiles;
+    QLabel* title_label = nullptr;
+    QLabel* subtitle_label = nullptr;
+    QLabel* account_label = nullptr;
+    // Card 0 is the primary card, 1 to 3 the side cards from top to bottom.
+    std::array<QLabel*, 4> news_image_labels{};
+    std::array<QLabel*, 4> news_title_labels{};
+    QLabel* primary_summary = nullptr;
+    std::array<components::AppButton*, 4> news_more_buttons{};
+    QFrame* server_profile_surface = nullptr;
+    QLabel* server_profile_background = nullptr;
+    QFrame* server_profile_background_dimmer = nullptr;
+    QPushButton* server_profile_dropdown_button = nullptr;
+    QLabel* server_profile_title = nullptr;
+    QLabel* server_profile_description = nullptr;
+    QMenu* server_profile_menu = nullptr;
+    QPixmap background_source;
+    QString background_url;
+    bool background_enabled = true;
+    components::AppButton* play_button = nullptr;
+    components::AppButton* settings_button = nullptr;
+    components::AppButton* profile_button = nullptr;
+};
+
+}  // namespace halvark::ui::screens

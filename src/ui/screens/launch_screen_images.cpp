@@ -1,0 +1,135 @@
+// Launch screen: disk caches, news pictures and the rounded avatar.
+#include <QDir>
+#include <QLabel>
+#include <QNetworkDiskCache>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "app/app_info.h"
+#include "diagnostics/machine_info.h"
+#include "ui/components/app_button.h"
+#include "ui/screens/bounded_image.h"
+#include "ui/screens/launch_screen.h"
+
+namespace halvark::ui::screens {
+
+namespace {
+
+constexpr QSize kPrimaryNewsSize(496, 170);
+constexpr QSize kSideNewsSize(256, 64);
+constexpr int kAvatarSide = 26;
+constexpr qreal kAvatarRadius = 6.5;
+
+QNetworkRequest picture_request(const QString& address) {
+    QNetworkRequest request{QUrl(address, QUrl::TolerantMode)};
+    request.setRawHeader("accept", "image/*");
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
+    return request;
+}
+
+}  // namespace
+
+QString LaunchScreen::image_cache_root() {
+    const QString root =
+        QDir::cleanPath(QDir::fromNativeSeparators(diagnostics::appdata_base() + "/.halvark_launcher/cache"));
+    QDir().mkpath(root);
+    return root;
+}
+
+void LaunchScreen::set_up_network() {
+    const struct {
+        QNetworkDiskCache** cache;
+        const char* folder;
+        qint64 max_size;
+        QNetworkAccessManager* manager;
+    } rows[] = {
+        {&avatar_cache, "/avatars", 100LL * 1024 * 1024, &avatar_network},
+        {&news_image_cache, "/news_images", 200LL * 1024 * 1024, &news_network},
+        {&server_profile_cache, "/server_profiles", 50LL * 1024 * 1024, &server_profiles_network},
+    };
+    for (const auto& row : rows) {
+        *row.cache = new QNetworkDiskCache(this);
+        (*row.cache)->setCacheDirectory(image_cache_root() + QLatin1String(row.folder));
+        (*row.cache)->setMaximumCacheSize(row.max_size);
+        row.manager->setCache(*row.cache);
+    }
+}
+
+void LaunchScreen::load_news_image(const QString& address, QLabel* label, bool primary) {
+    if (label == nullptr) {
+        return;
+    }
+    if (address.trimmed().isEmpty()) {
+        label->clear();
+        return;
+    }
+    QNetworkReply* reply = news_network.get(picture_request(address));
+    connect(reply, &QNetworkReply::finished, label, [reply, label, primary] {
+        reply->deleteLater();
+        const QSize target = primary ? kPrimaryNewsSize : kSideNewsSize;
+        QImage picture;
+        if (reply->error() == QNetworkReply::NoError) {
+            picture = decode_bounded_image(reply->readAll(), target);
+        }
+        if (picture.isNull()) {
+            label->clear();
+            return;
+        }
+        label->setPixmap(QPixmap::fromImage(picture).scaled(target, Qt::KeepAspectRatioByExpanding,
+                                                            Qt::SmoothTransformation));
+    });
+}
+
+void LaunchScreen::set_avatar_uuid(const QString& uuid) {
+    avatar_uuid = uuid.trimmed();
+    load_avatar();
+}
+
+void LaunchScreen::show_default_avatar() {
+    profile_button->setIcon(default_profile_icon);
+    profile_button->setIconSize(QSize(18, 18));
+}
+
+void LaunchScreen::load_avatar() {
+    if (avatar_uuid.isEmpty()) {
+        show_default_avatar();
+        return;
+    }
+    const QString requested = avatar_uuid;
+    QNetworkReply* reply = avatar_network.get(
+        picture_request(app::api_base_url() + "/api/v1/player-media/avatars/" + requested));
+    connect(reply, &QNetworkReply::finished, this, [this, reply, requested] {
+        reply->deleteLater();
+        if (requested != avatar_uuid) {
+            return;  // a later identifier replaced this one
+        }
+        QImage picture;
+        if (reply->error() == QNetworkReply::NoError) {
+            picture = decode_bounded_image(reply->readAll());
+        }
+        if (picture.isNull()) {
+            show_default_avatar();
+            return;
+        }
+        const QImage scaled = picture.scaled(kAvatarSide, kAvatarSide, Qt::KeepAspectRatioByExpanding,
+                                             Qt::SmoothTransformation);
+        QPixmap canvas(kAvatarSide, kAvatarSide);
+        canvas.fill(Qt::transparent);
+        QPainter painter(&canvas);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath clip;
+        clip.addRoundedRect(QRectF(0, 0, kAvatarSide, kAvatarSide), kAvatarRadius, kAvatarRadius,
+                            Qt::AbsoluteSize);
+        painter.setClipPath(clip);
+        // Anchored at the top-left: a wide picture shows its left part, a tall one its top.
+        painter.drawImage(QPointF(0, 0), scaled);
+        painter.end();
+        profile_button->setIcon(QIcon(canvas));
+        profile_button->setIconSize(QSize(kAvatarSide, kAvatarSide));
+    });
+}
+
+}  // namespace halvark::ui::screens

@@ -1,0 +1,78 @@
+// Launch screen: the four news cards.
+#include <QDesktopServices>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
+#include "app/app_info.h"
+#include "app/translator.h"
+#include "ui/components/app_button.h"
+#include "ui/screens/launch_screen.h"
+
+namespace halvark::ui::screens {
+
+void LaunchScreen::request_news() {
+    QNetworkRequest request(QUrl(app::api_base_url() + "/api/v1/news?limit=4"));
+    request.setRawHeader("accept", "application/json");
+    QNetworkReply* reply = news_network.get(request);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { handle_news_reply(reply); });
+}
+
+void LaunchScreen::handle_news_reply(QNetworkReply* reply) {
+    const QByteArray body = reply->readAll();
+    QJsonArray items;
+    if (reply->error() == QNetworkReply::NoError) {
+        items = QJsonDocument::fromJson(body).array();
+    }
+    render_news(items);
+    reply->deleteLater();
+}
+
+void LaunchScreen::render_news(const QJsonArray& array) {
+    news_ids.fill(-1);
+    const auto show_empty = [this](int card) {
+        news_title_labels[card]->setText(app::tr("launch.news_empty"));
+        news_image_labels[card]->clear();
+        news_more_buttons[card]->setEnabled(false);
+    };
+    if (array.isEmpty()) {
+        primary_summary->clear();
+        for (int card = 0; card < 4; ++card) {
+            show_empty(card);
+        }
+        return;
+    }
+    const int shown = static_cast<int>(std::min<qsizetype>(array.size(), 4));
+    for (int card = 0; card < shown; ++card) {
+        if (!array.at(card).isObject()) {
+            continue;
+        }
+        const QJsonObject item = array.at(card).toObject();
+        const qint32 id = item.value("id").toInt(-1);
+        const QString title = item.value("title").toString().trimmed();
+        const QJsonArray images = item.value("images").toArray();
+        const QString picture = images.isEmpty() ? QString() : images.first().toString();
+
+        news_ids[card] = id;
+        news_title_labels[card]->setText(title.isEmpty() ? app::tr("launch.news_empty") : title);
+        if (card == 0) {
+            primary_summary->setText(item.value("summary").toString().trimmed());
+        }
+        news_more_buttons[card]->setEnabled(id > 0);
+        load_news_image(picture, news_image_labels[card], card == 0);
+    }
+    for (int card = shown; card < 4; ++card) {
+        show_empty(card);
+    }
+}
+
+void LaunchScreen::open_news(qint32 id) {
+    if (id < 1) {
+        return;
+    }
+    QDesktopServices::openUrl(QUrl(app::site_base_url() + "/news/" + QString::number(id)));
+}
+
+}  // namespace halvark::ui::screens

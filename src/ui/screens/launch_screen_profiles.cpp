@@ -1,0 +1,242 @@
+// Launch screen: the server-profile list, role gating, the selector and its background.
+#include <QCursor>
+#include <QFrame>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QMenu>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/app_info.h"
+#include "app/translator.h"
+#include "ui/components/app_button.h"
+#include "ui/screens/bounded_image.h"
+#include "ui/screens/launch_screen.h"
+
+namespace halvark::ui::screens {
+
+namespace {
+
+constexpr int kDarkeningAlpha = 179;
+constexpr qsizetype kLoggedBodyBytes = 240;
+
+// The list from an array, or from an object's "items" or else "data" array.
+std::optional<QJsonArray> profile_list_from(const QJsonDocument& document) {
+    if (document.isArray()) {
+        return document.array();
+    }
+    if (document.isObject()) {
+        const QJsonObject object = document.object();
+        if (object.value("items").isArray()) {
+            return object.value("items").toArray();
+        }
+        if (object.value("data").isArray()) {
+            return object.value("data").toArray();
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void LaunchScreen::request_server_profiles() {
+    QNetworkRequest request(QUrl(app::site_base_url() + "/api/launcher/server-profiles"));
+    request.setRawHeader("accept", "application/json");
+    request.setRawHeader("user-agent", "HalvarkLauncher/1.0");
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::PreferNetwork);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
+    QNetworkReply* reply = server_profiles_network.get(request);
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply] { handle_server_profiles_reply(reply); });
+}
+
+void LaunchScreen::handle_server_profiles_reply(QNetworkReply* reply) {
+    const QByteArray body = reply->readAll();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QString excerpt = QString::fromUtf8(body.left(kLoggedBodyBytes));
+    reply->deleteLater();
+
+    if (reply->error() != QNetworkReply::NoError) {
+        qCritical().noquote() << QStringLiteral("Server profiles request failed: status=%1 error=%2 body=%3")
+                                     .arg(QString::number(status), reply->errorString(), excerpt);
+        render_server_profiles(QJsonArray());
+        return;
+    }
+    QJsonParseError parse_error{};
+    const QJsonDocument document = QJsonDocument::fromJson(body, &parse_error);
+    const auto list = profile_list_from(document);
+    if (!list) {
+        qCritical().noquote() << QStringLiteral("Server profiles parse failed: status=%1 parse=%2 body=%3")
+                                     .arg(QString::number(status), parse_error.errorString(), excerpt);
+        render_server_profiles(QJsonArray());
+        return;
+    }
+    all_profiles = *list;
+    render_server_profiles(all_profiles);
+}
+
+void LaunchScreen::set_user(const QJsonObject& user_object) {
+    user = user_object;
+    if (all_profiles.isEmpty()) {
+        request_server_profiles();
+    } else {
+        render_server_profiles(all_profiles);
+    }
+}
+
+bool LaunchScreen::is_profile_allowed(const QJsonObject& profile) const {
+    const int required = profile.value("required_role_id").toInt(0);
+    if (required < 2) {
+        return true;
+    }
+    if (user.value("role_id").toInt(0) == required) {
+        return true;
+    }
+    const QJsonArray donate_roles = user.value("donate_roles").toArray();
+    return std::any_of(donate_roles.begin(), donate_roles.end(), [required](const QJsonValue& role) {
+        const QJsonObject object = role.toObject();
+        return role.isObject() && object.value("is_active").toBool(false) &&
+               object.value("role_id").toInt(0) == required;
+    });
+}
+
+void LaunchScreen::show_empty_server_profiles(const QString& key) {
+    selected_profile = QJsonObject();
+    play_button->setEnabled(false);
+    set_server_profile_labels(app::tr(key), QString());
+    background_source = QPixmap();
+    redraw_background();
+}
+
+void LaunchScreen::render_server_profiles(const QJsonArray& list) {
+    visible_profiles = QJsonArray();
+    server_profile_menu->clear();
+    server_profile_surface->setEnabled(false);
+    server_profile_dropdown_button->setEnabled(false);
+    if (list.isEmpty()) {
+        show_empty_server_profiles(QStringLiteral("launch.server_profiles_empty"));
+        return;
+    }
+    for (const QJsonValue& element : list) {
+        if (element.isObject() && is_profile_allowed(element.toObject())) {
+            visible_profiles.append(element);
+        }
+    }
+    if (visible_profiles.isEmpty()) {
+        show_empty_server_profiles(QStringLiteral("launch.server_profiles_role_blocked"));
+        return;
+    }
+    server_profile_surface->setEnabled(true);
+    server_profile_dropdown_button->setEnabled(true);
+    for (qint32 i = 0; i < visible_profiles.size(); ++i) {
+        const QJsonObject profile = visible_profiles.at(i).toObject();
+        const QString name = profile.value("name").toString();
+        const QString description = profile.value("description").toString().trimmed();
+        const QString text =
+            description.isEmpty() ? name : QStringLiteral("%1\n%2").arg(name, description);
+        QAction* entry = server_profile_menu->addAction(text);
+        entry->setData(i);
+    }
+    apply_server_profile(visible_profiles.first().toObject());
+}
+
+void LaunchScreen::apply_server_profile(const QJsonObject& profile) {
+    selected_profile = profile;
+    play_button->setEnabled(true);
+    set_server_profile_labels(profile.value("name").toString(),
+                              profile.value("description").toString().trimmed());
+    set_background_url(profile.value("image_url").toString().trimmed());
+}
+
+void LaunchScreen::set_server_profile_labels(const QString& title, const QString& description) {
+    server_profile_title->setText(title);
+    // A space keeps the description line's height.
+    server_profile_description->setText(description.isEmpty() ? QStringLiteral(" ") : description);
+}
+
+void LaunchScreen::open_server_profile_menu() {
+    if (!server_profile_dropdown_button->isEnabled()) {
+        return;
+    }
+    server_profile_menu->setMinimumWidth(server_profile_surface->width());
+    server_profile_menu->exec(QCursor::pos());
+}
+
+void LaunchScreen::select_menu_entry(QAction* entry) {
+    bool ok = false;
+    const int index = entry != nullptr ? entry->data().toInt(&ok) : -1;
+    if (ok && index >= 0 && index < visible_profiles.size()) {
+        apply_server_profile(visible_profiles.at(index).toObject());
+        return;
+    }
+    selected_profile = QJsonObject();
+    play_button->setEnabled(false);
+}
+
+void LaunchScreen::set_background_url(const QString& address) {
+    background_url = address;
+    if (address.isEmpty()) {
+        background_source = QPixmap();
+        redraw_background();
+        return;
+    }
+    QNetworkRequest request{QUrl(address, QUrl::TolerantMode)};
+    request.setRawHeader("accept", "image/*");
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
+    QNetworkReply* reply = news_network.get(request);
+    connect(reply, &QNetworkReply::finished, this, [this, reply, address] {
+        reply->deleteLater();
+        if (address != background_url) {
+            return;  // a newer address replaced this one
+        }
+        QImage picture;
+        if (reply->error() == QNetworkReply::NoError) {
+            picture = decode_bounded_image(reply->readAll());
+        }
+        background_source = QPixmap::fromImage(picture);
+        redraw_background();
+        if (!background_source.isNull()) {
+            schedule_background_redraw();
+        }
+    });
+}
+
+void LaunchScreen::redraw_background() {
+    if (server_profile_background == nullptr) {
+        return;
+    }
+    if (!background_enabled) {
+        server_profile_background->setPixmap(QPixmap());
+        return;
+    }
+    const QSize size = server_profile_surface->size();
+    if (size.width() < 1 || size.height() < 1) {
+        return;
+    }
+    if (background_source.isNull()) {
+        server_profile_background->setPixmap(QPixmap());
+        return;
+    }
+    QPixmap scaled =
+        background_source.scaled(size, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    QPainter painter(&scaled);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.fillRect(scaled.rect(), QColor(0, 0, 0, kDarkeningAlpha));
+    painter.end();
+    server_profile_background->setPixmap(scaled);
+}
+
+void LaunchScreen::set_server_list_background_enabled(bool flag) {
+    background_enabled = flag;
+    server_profile_background->setVisible(flag);
+    server_profile_background_dimmer->setVisible(flag);
+    server_profile_dropdown_button->raise();
+    redraw_background();
+}
+
+}  // namespace halvark::ui::screens

@@ -28,10 +28,12 @@ Endpoints load_endpoints() {
     Endpoints endpoints;
     endpoints.login_url =
         from_environment("HALVARK_LAUNCHER_LOGIN_URL", api + "/api/v1/launcher/auth/login");
-    endpoints.me_url = from_environment("HALVARK_LAUNCHER_ME_URL", api + "/api/v1/launcher/auth/me");
+    endpoints.me_url =
+        from_environment("HALVARK_LAUNCHER_ME_URL", api + "/api/v1/launcher/auth/me");
     endpoints.crash_report_url =
         from_environment("HALVARK_LAUNCHER_REPORT_URL", api + "/api/v1/launcher/crash-report");
-    endpoints.hwid_url = from_environment("HALVARK_LAUNCHER_HWID_URL", api + "/api/v1/launcher/hwid");
+    endpoints.hwid_url =
+        from_environment("HALVARK_LAUNCHER_HWID_URL", api + "/api/v1/launcher/hwid");
     return endpoints;
 }
 

@@ -8,7 +8,7 @@ namespace halvark::app {
 // Process-wide table of interface texts, one JSON file per language in a lang/ folder.
 // Used from the GUI thread only; only its creation is guarded.
 class Translator {
-public:
+  public:
     static Translator& instance();
 
     QString language() const { return language_; }
@@ -17,7 +17,7 @@ public:
     // The text for `key` in the current language, or `key` itself.
     QString tr(const QString& key) const;
 
-private:
+  private:
     Translator() = default;
 
     QString language_ = QStringLiteral("ru");

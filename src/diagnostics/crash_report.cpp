@@ -84,14 +84,15 @@ bool CrashReporter::send_event(const QString& level, const QString& message,
         context = {environment_, release_, user_,
                    QStringList(recent_events_.cbegin(), recent_events_.cend())};
     }
-    if (endpoint.trimmed().isEmpty() || token.isEmpty() || QCoreApplication::instance() == nullptr) {
+    if (endpoint.trimmed().isEmpty() || token.isEmpty() ||
+        QCoreApplication::instance() == nullptr) {
         return false;
     }
 
     const QString event_id = QUuid::createUuid().toString(QUuid::WithoutBraces);
     const QJsonObject payload =
-        build_report_payload(event_id, {level, message, exception_type, stacktrace, fatal},
-                             context, collect_log_text(1));
+        build_report_payload(event_id, {level, message, exception_type, stacktrace, fatal}, context,
+                             collect_log_text(1));
 
     QNetworkRequest request{QUrl(endpoint)};
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));

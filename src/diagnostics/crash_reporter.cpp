@@ -69,8 +69,9 @@ void CrashReporter::init(const CrashReporterConfig& config) {
         release_ = config.release;
         enabled_ = true;
     }
-    std::call_once(handler_once,
-                   [] { previous_handler = qInstallMessageHandler(&CrashReporter::message_handler); });
+    std::call_once(handler_once, [] {
+        previous_handler = qInstallMessageHandler(&CrashReporter::message_handler);
+    });
 }
 
 void CrashReporter::message_handler(QtMsgType type, const QMessageLogContext& context,

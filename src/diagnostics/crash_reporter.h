@@ -18,7 +18,7 @@ struct CrashReporterConfig {
 // Process-wide: the application's message handler, the recent events and the signed-in
 // account on whose behalf serious events are posted to the report endpoint.
 class CrashReporter {
-public:
+  public:
     static constexpr int kMaxRecentEvents = 200;
 
     static CrashReporter& instance();
@@ -40,7 +40,7 @@ public:
     QStringList recent_events() const;
     bool is_sending() const;
 
-private:
+  private:
     CrashReporter() = default;
 
     void capture_message(const QString& level, const QString& text);

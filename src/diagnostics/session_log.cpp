@@ -33,7 +33,8 @@ QByteArray header_text() {
     const QString cpu_model = qEnvironmentVariable("PROCESSOR_IDENTIFIER");
     const QString user = qEnvironmentVariableIsSet("USER") ? qEnvironmentVariable("USER")
                                                            : qEnvironmentVariable("USERNAME");
-    const QString hwid = compute_hwid(cpu_model, QString(), QString(), machine.machine_id, QString());
+    const QString hwid =
+        compute_hwid(cpu_model, QString(), QString(), machine.machine_id, QString());
 
     const QStringList lines = {
         kStartMarker,
@@ -130,10 +131,20 @@ QStringList session_header_lines() {
 
 bool is_session_header_line(const QString& text) {
     static const QStringList prefixes = {
-        "START_LOCAL=",   "START_UTC=",          "TIMEZONE=",      "HOSTNAME=",
-        "OS=",            "KERNEL=",             "CPU_ARCH=",      "APP_USER=",
-        "CPU_MODEL=",     "MOTHERBOARD_SERIAL=", "ROOT_VOLUME_ID=", "OS_MACHINE_ID=",
-        "ETC_MACHINE_ID=", "HWID_SHA256=",
+        "START_LOCAL=",
+        "START_UTC=",
+        "TIMEZONE=",
+        "HOSTNAME=",
+        "OS=",
+        "KERNEL=",
+        "CPU_ARCH=",
+        "APP_USER=",
+        "CPU_MODEL=",
+        "MOTHERBOARD_SERIAL=",
+        "ROOT_VOLUME_ID=",
+        "OS_MACHINE_ID=",
+        "ETC_MACHINE_ID=",
+        "HWID_SHA256=",
     };
     if (text.startsWith("===== ") && text.endsWith(".log =====")) {
         return true;

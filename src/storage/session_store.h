@@ -13,7 +13,7 @@ struct SavedSession {
 // session.json in the launcher data folder: the remembered bearer token and its expiry.
 // Written atomically and readable by the owner only.
 class SessionStore {
-public:
+  public:
     // Present when the file holds a non-empty token and a positive expiry; the clock is
     // the caller's business.
     std::optional<SavedSession> load() const;

@@ -78,8 +78,7 @@ bool SettingsStore::server_list_background_enabled() const {
 }
 
 bool SettingsStore::save(const QString& language, qint32 ram_mb, bool auto_ram,
-                         const QString& game_directory,
-                         bool server_list_background_enabled) const {
+                         const QString& game_directory, bool server_list_background_enabled) const {
     QJsonObject object = load_settings_object();
     object.insert("language", language.isEmpty() ? QStringLiteral("ru") : language);
     object.insert("ram_mb", ram_mb < 1 ? kDefaultRamMb : ram_mb);

@@ -13,7 +13,7 @@ QString default_game_directory();
 // settings.json in the launcher data folder. Stateless: every getter reads the file again,
 // so a hand edit is seen at once. Missing or unusable values give the defaults.
 class SettingsStore {
-public:
+  public:
     QJsonObject load_settings_object() const;
 
     QString language() const;

@@ -96,7 +96,8 @@ void MainWindow::build_ui() {
                                         const QString& game_directory, bool background) {
         save_settings(language, ram_mb, auto_ram, game_directory, background);
     });
-    settings_screen->set_on_language_changed([this](const QString& code) { change_language(code); });
+    settings_screen->set_on_language_changed(
+        [this](const QString& code) { change_language(code); });
     settings_screen->set_on_auto_ram_toggled([this](bool checked) { apply_auto_ram(checked); });
     settings_screen->set_on_force_report([this] { return force_report(); });
 
@@ -196,9 +197,9 @@ void MainWindow::open_profile() {
 
 bool MainWindow::force_report() {
     const QString nickname = user.value("nickname").toString().trimmed();
-    const QString message = nickname.isEmpty()
-                                ? QStringLiteral("Forced report from debug menu")
-                                : QStringLiteral("Forced report from debug menu by %1").arg(nickname);
+    const QString message =
+        nickname.isEmpty() ? QStringLiteral("Forced report from debug menu")
+                           : QStringLiteral("Forced report from debug menu by %1").arg(nickname);
     return CrashReporter::instance().forced_report(message);
 }
 

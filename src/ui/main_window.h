@@ -42,7 +42,7 @@ ServerMessage read_server_message(const QByteArray& body);
 // The only top-level window: owns the account state and wires every screen to the
 // services. Screens never call services or each other.
 class MainWindow : public QMainWindow {
-public:
+  public:
     explicit MainWindow(const app::AppInfo& app_info, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -68,7 +68,7 @@ public:
     void change_language(const QString& code);
     void apply_auto_ram(bool checked);
 
-private:
+  private:
     void build_ui();
     void resume_saved_session();
     void update_title();

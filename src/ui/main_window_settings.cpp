@@ -58,7 +58,8 @@ void MainWindow::save_settings(const QString& language, qint32 ram_mb, bool auto
         return;
     }
     app::Translator& translator = app::Translator::instance();
-    if (language_changed && language != translator.language() && !translator.set_language(language)) {
+    if (language_changed && language != translator.language() &&
+        !translator.set_language(language)) {
         return;
     }
     settings.save(language_changed ? language : saved_language, ram, auto_ram,

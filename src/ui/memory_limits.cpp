@@ -21,8 +21,8 @@ constexpr qint32 kFallbackMemoryMb = 8192;
 qint32 clamp_mb(unsigned long long bytes) {
     const unsigned long long mb = bytes >> 20;
     return mb == 0 ? kFallbackMemoryMb
-                   : static_cast<qint32>(std::min<unsigned long long>(
-                         mb, std::numeric_limits<qint32>::max()));
+                   : static_cast<qint32>(
+                         std::min<unsigned long long>(mb, std::numeric_limits<qint32>::max()));
 }
 
 }  // namespace

@@ -6,7 +6,7 @@ namespace halvark::ui::components {
 
 // A push button drawn by the style sheet as primary (0) or secondary (any other role).
 class AppButton : public QPushButton {
-public:
+  public:
     AppButton(const QString& text, int role, QWidget* parent = nullptr);
     ~AppButton() override;
 };

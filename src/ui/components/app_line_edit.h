@@ -6,7 +6,7 @@ namespace halvark::ui::components {
 
 // The sign-in form's field; its look comes from the style sheet's QLineEdit rules.
 class AppLineEdit : public QLineEdit {
-public:
+  public:
     explicit AppLineEdit(QWidget* parent = nullptr);
     ~AppLineEdit() override;
 };

@@ -25,8 +25,8 @@ QPixmap load_logo() {
     if (!full.isValid() || full.width() < 1) {
         return {};
     }
-    reader.setScaledSize(full.scaled(kLogoWidth, full.height() * kLogoWidth / full.width(),
-                                     Qt::KeepAspectRatio));
+    reader.setScaledSize(
+        full.scaled(kLogoWidth, full.height() * kLogoWidth / full.width(), Qt::KeepAspectRatio));
     reader.setQuality(100);
     return QPixmap::fromImage(reader.read());
 }

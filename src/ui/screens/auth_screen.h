@@ -16,7 +16,7 @@ namespace halvark::ui::screens {
 
 // The sign-in form: collects nickname, password and the remember flag for a callback.
 class AuthScreen : public QWidget {
-public:
+  public:
     using LoginCallback =
         std::function<void(const QString& login, const QString& password, bool remember)>;
 
@@ -27,7 +27,7 @@ public:
     void set_form_enabled(bool enabled);
     void retranslate();
 
-private:
+  private:
     void submit();
 
     LoginCallback on_login;

@@ -27,7 +27,7 @@ namespace halvark::ui::screens {
 // The home screen: account button, four news cards, the server-profile selector with
 // its darkened background picture, and the play, settings and logout buttons.
 class LaunchScreen : public QWidget {
-public:
+  public:
     using Callback = std::function<void()>;
 
     explicit LaunchScreen(QWidget* parent = nullptr);
@@ -53,11 +53,11 @@ public:
     static QString image_cache_root();
     void set_avatar_uuid(const QString& uuid);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void build_header(QVBoxLayout* root);
     void build_news_row(QVBoxLayout* root);
     void build_bottom_row(QVBoxLayout* root);

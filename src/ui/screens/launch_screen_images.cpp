@@ -33,8 +33,8 @@ QNetworkRequest picture_request(const QString& address) {
 }  // namespace
 
 QString LaunchScreen::image_cache_root() {
-    const QString root =
-        QDir::cleanPath(QDir::fromNativeSeparators(diagnostics::appdata_base() + "/.halvark_launcher/cache"));
+    const QString root = QDir::cleanPath(
+        QDir::fromNativeSeparators(diagnostics::appdata_base() + "/.halvark_launcher/cache"));
     QDir().mkpath(root);
     return root;
 }
@@ -114,8 +114,8 @@ void LaunchScreen::load_avatar() {
             show_default_avatar();
             return;
         }
-        const QImage scaled = picture.scaled(kAvatarSide, kAvatarSide, Qt::KeepAspectRatioByExpanding,
-                                             Qt::SmoothTransformation);
+        const QImage scaled = picture.scaled(
+            kAvatarSide, kAvatarSide, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
         QPixmap canvas(kAvatarSide, kAvatarSide);
         canvas.fill(Qt::transparent);
         QPainter painter(&canvas);

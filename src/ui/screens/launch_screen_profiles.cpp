@@ -61,7 +61,8 @@ void LaunchScreen::handle_server_profiles_reply(QNetworkReply* reply) {
     reply->deleteLater();
 
     if (reply->error() != QNetworkReply::NoError) {
-        qCritical().noquote() << QStringLiteral("Server profiles request failed: status=%1 error=%2 body=%3")
+        qCritical().noquote() << QStringLiteral(
+                                     "Server profiles request failed: status=%1 error=%2 body=%3")
                                      .arg(QString::number(status), reply->errorString(), excerpt);
         render_server_profiles(QJsonArray());
         return;
@@ -70,8 +71,10 @@ void LaunchScreen::handle_server_profiles_reply(QNetworkReply* reply) {
     const QJsonDocument document = QJsonDocument::fromJson(body, &parse_error);
     const auto list = profile_list_from(document);
     if (!list) {
-        qCritical().noquote() << QStringLiteral("Server profiles parse failed: status=%1 parse=%2 body=%3")
-                                     .arg(QString::number(status), parse_error.errorString(), excerpt);
+        qCritical().noquote() << QStringLiteral(
+                                     "Server profiles parse failed: status=%1 parse=%2 body=%3")
+                                     .arg(QString::number(status), parse_error.errorString(),
+                                          excerpt);
         render_server_profiles(QJsonArray());
         return;
     }
@@ -97,11 +100,12 @@ bool LaunchScreen::is_profile_allowed(const QJsonObject& profile) const {
         return true;
     }
     const QJsonArray donate_roles = user.value("donate_roles").toArray();
-    return std::any_of(donate_roles.begin(), donate_roles.end(), [required](const QJsonValue& role) {
-        const QJsonObject object = role.toObject();
-        return role.isObject() && object.value("is_active").toBool(false) &&
-               object.value("role_id").toInt(0) == required;
-    });
+    return std::any_of(donate_roles.begin(), donate_roles.end(),
+                       [required](const QJsonValue& role) {
+                           const QJsonObject object = role.toObject();
+                           return role.isObject() && object.value("is_active").toBool(false) &&
+                                  object.value("role_id").toInt(0) == required;
+                       });
 }
 
 void LaunchScreen::show_empty_server_profiles(const QString& key) {

@@ -143,7 +143,8 @@ void ProfileScreen::render() {
         name = QStringLiteral("-");
     }
     name_label->setText(app::tr("profile.nickname_prefix") + ' ' + name);
-    email_label->setText(app::tr("profile.email_prefix") + ' ' + string_or_dash(user.value("email")));
+    email_label->setText(app::tr("profile.email_prefix") + ' ' +
+                         string_or_dash(user.value("email")));
     uuid_label->setText(app::tr("profile.uuid_prefix") + ' ' + string_or_dash(user.value("uuid")));
 
     QString role_name = user.value("role_name").toString().trimmed();
@@ -162,8 +163,9 @@ void ProfileScreen::render() {
     }
 
     const auto amount = static_cast<qint64>(user.value("money").toDouble(0));
-    money_label->setText(app::tr("profile.money_prefix") + ' ' + QLocale::system().toString(amount) +
-                         ' ' + currency_word(amount, app::Translator::instance().language()));
+    money_label->setText(app::tr("profile.money_prefix") + ' ' +
+                         QLocale::system().toString(amount) + ' ' +
+                         currency_word(amount, app::Translator::instance().language()));
 
     flags_label->setText(app::tr("profile.flags_template")
                              .arg(yes_no(user.value("email_verified").toBool(false)),
@@ -199,9 +201,9 @@ void ProfileScreen::add_role_entry(const QJsonObject& role) {
         expiry = app::tr("profile.never");
     }
     const QString active = yes_no(role.value("is_active").toBool(false));
-    const QString suffix = app::tr("profile.role_suffix_template")
-                               .arg(server.toHtmlEscaped(), expiry.toHtmlEscaped(),
-                                    active.toHtmlEscaped());
+    const QString suffix =
+        app::tr("profile.role_suffix_template")
+            .arg(server.toHtmlEscaped(), expiry.toHtmlEscaped(), active.toHtmlEscaped());
     const QString colour = role.value("role_color").toString().trimmed();
     const QString style = is_valid_colour(colour) ? "color:" + colour + "; font-weight:700;"
                                                   : QStringLiteral("font-weight:700;");

@@ -11,7 +11,7 @@ namespace halvark::ui::screens {
 
 // The signed-in account's details, balance, flags and donate roles.
 class ProfileScreen : public QWidget {
-public:
+  public:
     explicit ProfileScreen(QWidget* parent = nullptr);
     ~ProfileScreen() override;
 
@@ -23,7 +23,7 @@ public:
     // The balance's unit word for an interface language code.
     static QString currency_word(qint64 amount, const QString& language);
 
-private:
+  private:
     void render();
     void add_role_entry(const QJsonObject& role);
 

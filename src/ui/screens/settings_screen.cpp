@@ -94,7 +94,8 @@ SettingsScreen::SettingsScreen(QWidget* parent) : QWidget(parent) {
             ram_slider->setValue(value);
         }
     });
-    connect(auto_ram_check, &QCheckBox::toggled, this, [this](bool checked) { auto_ram_toggled(checked); });
+    connect(auto_ram_check, &QCheckBox::toggled, this,
+            [this](bool checked) { auto_ram_toggled(checked); });
     connect(language_selector, &QComboBox::currentIndexChanged, this, [this] {
         if (on_language_changed) {
             on_language_changed(language_selector->currentData().toString());
@@ -197,7 +198,8 @@ void SettingsScreen::set_auto_ram(bool flag) {
 }
 
 void SettingsScreen::set_language(const QString& code) {
-    const int index = language_selector->findData(code, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    const int index =
+        language_selector->findData(code, Qt::UserRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
     language_selector->setCurrentIndex(index < 0 ? 0 : index);
 }
 

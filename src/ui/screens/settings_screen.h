@@ -21,10 +21,10 @@ namespace halvark::ui::screens {
 // Language, memory and game directory, plus the debug tab that the key P reveals.
 // Holds no settings of its own: the main window fills it and receives the values.
 class SettingsScreen : public QWidget {
-public:
-    using SaveCallback = std::function<void(const QString& language, qint32 ram_mb, bool auto_ram,
-                                            const QString& game_directory,
-                                            bool server_list_background_enabled)>;
+  public:
+    using SaveCallback =
+        std::function<void(const QString& language, qint32 ram_mb, bool auto_ram,
+                           const QString& game_directory, bool server_list_background_enabled)>;
 
     explicit SettingsScreen(QWidget* parent = nullptr);
     ~SettingsScreen() override;
@@ -45,7 +45,7 @@ public:
 
     void retranslate();
 
-private:
+  private:
     void build_general_tab();
     void build_debug_tab();
     void save_clicked();

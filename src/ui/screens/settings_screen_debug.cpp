@@ -70,8 +70,8 @@ void SettingsScreen::toggle_debug_tab() {
 
 void SettingsScreen::force_report_clicked() {
     const bool accepted = on_force_report && on_force_report();
-    debug_status_label->setText(app::tr(accepted ? "settings.debug_force_report_ok"
-                                                 : "settings.debug_force_report_fail"));
+    debug_status_label->setText(
+        app::tr(accepted ? "settings.debug_force_report_ok" : "settings.debug_force_report_fail"));
 }
 
 void SettingsScreen::copy_logs() {

@@ -1,0 +1,98 @@
+#include "fake_service.h"
+
+#include <httplib.h>
+
+#include <chrono>
+
+namespace halvark::testing {
+
+FakeService::FakeService() : server_(std::make_unique<httplib::Server>()) {
+    // stop() would otherwise wait for kept-alive connections.
+    server_->set_keep_alive_max_count(1);
+    server_->set_keep_alive_timeout(1);
+    const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
+        dispatch(request, response);
+    };
+    server_->Get(".*", handler);
+    server_->Post(".*", handler);
+    server_->Put(".*", handler);
+    server_->Delete(".*", handler);
+    port_ = server_->bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    while (!server_->is_running()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+FakeService::~FakeService() {
+    {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+    }
+    released_cv_.notify_all();
+    server_->stop();
+    thread_.join();
+}
+
+QString FakeService::base_url() const {
+    return QStringLiteral("http://127.0.0.1:%1").arg(port_);
+}
+
+void FakeService::on(const QString& method, const QString& path, Handler handler) {
+    std::lock_guard lock(mutex_);
+    handlers_[{method, path}] = std::move(handler);
+}
+
+void FakeService::reply(const QString& method, const QString& path, Reply reply) {
+    on(method, path, [reply](const RecordedRequest&) { return reply; });
+}
+
+void FakeService::never_answer(const QString& method, const QString& path) {
+    on(method, path, [this](const RecordedRequest&) {
+        std::unique_lock lock(mutex_);
+        released_cv_.wait_for(lock, std::chrono::seconds(60), [this] { return released_; });
+        return Reply{503, QByteArray()};
+    });
+}
+
+QList<RecordedRequest> FakeService::requests() const {
+    std::lock_guard lock(mutex_);
+    return log_;
+}
+
+QList<RecordedRequest> FakeService::requests_to(const QString& method, const QString& path) const {
+    QList<RecordedRequest> matching;
+    for (const RecordedRequest& request : requests()) {
+        if (request.method == method && request.path == path) {
+            matching.append(request);
+        }
+    }
+    return matching;
+}
+
+void FakeService::dispatch(const httplib::Request& request, httplib::Response& response) {
+    RecordedRequest recorded;
+    recorded.method = QString::fromStdString(request.method);
+    recorded.path = QString::fromStdString(request.path);
+    recorded.target = QString::fromStdString(request.target);
+    for (const auto& [name, value] : request.headers) {
+        recorded.headers.insert(QString::fromStdString(name).toLower(),
+                                QString::fromStdString(value));
+    }
+    recorded.body = QByteArray::fromStdString(request.body);
+
+    Handler handler;
+    {
+        std::lock_guard lock(mutex_);
+        log_.append(recorded);
+        const auto it = handlers_.find({recorded.method, recorded.path});
+        if (it != handlers_.end()) {
+            handler = it->second;
+        }
+    }
+    const Reply reply = handler ? handler(recorded) : Reply{404, R"({"detail":"not found"})"};
+    response.status = reply.status;
+    response.set_content(reply.body.toStdString(), reply.content_type.toStdString());
+}
+
+}  // namespace halvark::testing

@@ -27,16 +27,29 @@ class ScopedEnvironment {
     QTemporaryDir directory;
 };
 
-// Answers the next modal dialog (message box, input dialog) once it shows up: `act` gets
-// it and closes it. Polls, since the dialog's own event loop is the one running.
-inline void handle_next_modal(std::function<void(QWidget*)> act) {
+// Our screens carry no meta-object of their own, so qobject_cast (and findChild) cannot
+// tell them from a plain QWidget.
+template <typename T>
+T* find_widget(QObject* root) {
+    for (QWidget* widget : root->findChildren<QWidget*>()) {
+        if (auto* match = dynamic_cast<T*>(widget)) {
+            return match;
+        }
+    }
+    return nullptr;
+}
+
+// Answers the next modal dialog of type Dialog once it shows up: `act` gets it and must
+// close it. Polls, since the dialog's own event loop is the one running then.
+template <typename Dialog>
+void handle_next_modal(std::function<void(Dialog*)> act) {
     auto* timer = new QTimer();
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, act = std::move(act)] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
             timer->stop();
             timer->deleteLater();
-            act(modal);
+            act(dialog);
         }
     });
     timer->start();

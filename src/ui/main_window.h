@@ -47,6 +47,7 @@ class MainWindow : public QMainWindow {
     ~MainWindow() override;
 
     void retranslate_all();
+    const QJsonObject& current_user() const { return user; }
 
     // Account service, each waited for in a nested event loop.
     LoginResult login_request(const QString& login, const QString& password,

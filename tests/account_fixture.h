@@ -22,6 +22,9 @@ struct AccountFixture {
     AccountFixture() {
         qputenv("HALVARK_LAUNCHER_API_URL", service.base_url().toUtf8());
         qputenv("HALVARK_LAUNCHER_SITE_URL", service.base_url().toUtf8());
+        // The launch screen asks for these as soon as it exists.
+        service.reply("GET", "/api/v1/news", {200, "[]"});
+        service.reply("GET", "/api/launcher/server-profiles", {200, "[]"});
     }
 
     std::unique_ptr<ui::MainWindow> make_window() {

@@ -8,7 +8,7 @@ namespace halvark::testing {
 
 FakeService::FakeService() : server_(std::make_unique<httplib::Server>()) {
     // stop() would otherwise wait for kept-alive connections.
-    server_->set_keep_alive_max_count(1);
+    server_->set_keep_alive_max_count(100);
     server_->set_keep_alive_timeout(1);
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
         dispatch(request, response);
@@ -92,6 +92,9 @@ void FakeService::dispatch(const httplib::Request& request, httplib::Response& r
     }
     const Reply reply = handler ? handler(recorded) : Reply{404, R"({"detail":"not found"})"};
     response.status = reply.status;
+    for (auto it = reply.headers.cbegin(); it != reply.headers.cend(); ++it) {
+        response.set_header(it.key().toStdString(), it.value().toStdString());
+    }
     response.set_content(reply.body.toStdString(), reply.content_type.toStdString());
 }
 

@@ -31,6 +31,7 @@ struct Reply {
     int status = 200;
     QByteArray body;
     QString content_type = QStringLiteral("application/json");
+    QMap<QString, QString> headers = {};
 };
 
 // An HTTP service on 127.0.0.1 (ephemeral port) running on its own thread, with handlers

@@ -15,6 +15,7 @@
 #include "test_support.h"
 #include "ui/screens/bounded_image.h"
 #include "ui/screens/launch_screen.h"
+#include "ui/style_sheet.h"
 
 using namespace halvark;
 using namespace halvark::testing;
@@ -50,6 +51,7 @@ class LaunchScreenTest : public QObject {
 
     void make_screen() {
         screen = std::make_unique<LaunchScreen>();
+        screen->setStyleSheet(ui::app_style_sheet());
         screen->resize(1000, 760);
     }
     QLabel* label(const QString& name, int index = 0) {

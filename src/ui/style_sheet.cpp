@@ -46,7 +46,12 @@ QString app_style_sheet() {
         "QPushButton[role='secondary'] {background: #253247; color: #e9f0ff; "
         "border: 1px solid #31415a;}"
         "QPushButton[role='secondary']:hover {background: #2d3d55;}"
-        "#settings_back_button {padding: 1px; min-width: 0px;}");
+        "#settings_back_button {padding: 1px; min-width: 0px;}"
+        // Qt does not match pseudo-states of ancestors, so the three ":disabled" selector
+        // rules above hold in every state; these restore the enabled colours.
+        "#server_profile_dropdown_button #server_profile_title:enabled {color: #ffffff;}"
+        "#server_profile_dropdown_button #server_profile_description:enabled {color: #ffffff;}"
+        "#server_profile_dropdown_button #server_profile_arrow:enabled {color: #d5e3ff;}");
 }
 
 }  // namespace halvark::ui

@@ -111,6 +111,7 @@ void LaunchScreen::build_news_row(QVBoxLayout* root) {
     primary_summary = new QLabel(primary);
     primary_summary->setWordWrap(true);
     primary_summary->setStyleSheet("color: #b7c3d8;");
+    primary_summary->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     news_more_buttons[0] = new AppButton(QString(), kSecondary, primary);
     news_more_buttons[0]->setFixedWidth(120);
     primary_layout->addWidget(news_image_labels[0]);

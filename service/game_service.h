@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+#include <mutex>
+#include <optional>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+namespace halvark::service {
+
+struct ServiceOptions {
+    QString data_directory;   // accounts.json, news.json, server_profiles.json
+    QString state_directory;  // signing key, hardware ids, crash reports
+    qint64 token_lifetime_seconds = 3600;
+    bool fail_server_profiles = false;
+};
+
+// Everything the launcher talks to, on one host: account API, crash-report sink, news,
+// media, server profiles and news pages.
+class GameService {
+  public:
+    explicit GameService(ServiceOptions options);
+
+    // False (with a reason on stderr) when the data files cannot be read.
+    bool load();
+    void register_routes(httplib::Server& server);
+
+    // A signed token for `nickname`, as the login would hand it out.
+    std::optional<QString> issue_token(const QString& nickname) const;
+    const QJsonArray& accounts() const { return accounts_; }
+    QString current_totp_code(const QJsonObject& account) const;
+
+  private:
+    void login(const httplib::Request& request, httplib::Response& response);
+    void current_user(const httplib::Request& request, httplib::Response& response);
+    void submit_hwid(const httplib::Request& request, httplib::Response& response);
+    void crash_report(const httplib::Request& request, httplib::Response& response);
+    void news(const httplib::Request& request, httplib::Response& response);
+    void server_profiles(const httplib::Request& request, httplib::Response& response);
+    void news_page(const httplib::Request& request, httplib::Response& response);
+
+    // The account whose bearer token the request carries, or an error answer already set.
+    std::optional<QJsonObject> authorised_account(const httplib::Request& request,
+                                                  httplib::Response& response) const;
+    std::optional<QJsonObject> find_account(const QString& nickname) const;
+    static QJsonObject public_user(const QJsonObject& account);
+
+    ServiceOptions options_;
+    QByteArray signing_key_;
+    QJsonArray accounts_;
+    QJsonArray news_;
+    QJsonArray profiles_;
+    QHash<int, QByteArray> news_pictures_;
+    QHash<int, QByteArray> profile_pictures_;
+    std::mutex state_mutex_;  // hardware ids and reports on disk
+};
+
+}  // namespace halvark::service

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace halvark::service {
+
+// RFC 4648 base32 (upper or lower case, padding and spaces ignored); empty on bad input.
+QByteArray base32_decode(const QString& text);
+
+// RFC 6238 time-based code: HMAC-SHA1, 30-second steps, `digits` decimal digits.
+QString totp_code(const QByteArray& secret, qint64 unix_time, int digits = 6);
+
+// Accepts the code of the current step and of one step either side (clock drift).
+bool totp_matches(const QByteArray& secret, const QString& code, qint64 unix_time);
+
+}  // namespace halvark::service

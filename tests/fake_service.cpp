@@ -8,7 +8,7 @@ namespace halvark::testing {
 
 FakeService::FakeService() : server_(std::make_unique<httplib::Server>()) {
     // stop() would otherwise wait for kept-alive connections.
-    server_->set_keep_alive_max_count(100);
+    server_->set_keep_alive_max_count(1);
     server_->set_keep_alive_timeout(1);
     const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
         dispatch(request, response);

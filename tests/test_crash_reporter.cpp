@@ -197,7 +197,7 @@ class CrashReporterTest : public QObject {
         QElapsedTimer clock;
         clock.start();
         QVERIFY(!reporter.forced_report("nobody listens"));
-        QVERIFY(clock.elapsed() >= 4900);
+        QVERIFY(clock.elapsed() >= 4700);  // the transfer time-out runs on a coarse timer
         QVERIFY(clock.elapsed() < 8000);
     }
 

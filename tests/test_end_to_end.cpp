@@ -97,12 +97,13 @@ class EndToEndTest : public QObject {
                 service.count("GET /media/profiles/1.png -> 200") >= 1 &&
                 service.count("GET /media/news/39.png -> 200") == 1,
             15000);
-        QCOMPARE(service.count("GET /api/v1/launcher/auth/me -> 200"), 2);
+        QVERIFY2(service.count("GET /api/v1/launcher/auth/me -> 200") == 2,
+                 qPrintable(service.log()));
         QCOMPARE(service.count("POST /api/v1/launcher/hwid -> 204"), 1);
         QCOMPARE(service.count("GET /api/v1/news -> 200"), 1);
         QVERIFY(service.count("GET /api/launcher/server-profiles -> 200") >= 1);
         QCOMPARE(service.count("POST /api/v1/launcher/crash-report"), 0);
-        QTRY_VERIFY(launcher_log().contains("[info] HWID submitted\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(launcher_log().contains("[info] HWID submitted\n"), 15000);
         QFile session(environment->data_path() + "/session.json");
         QVERIFY(session.open(QIODevice::ReadOnly));
         const QString token =

@@ -78,7 +78,7 @@ class LaunchScreenTest : public QObject {
     QString selector_title() { return label("server_profile_title")->text(); }
     bool play_enabled() { return button("launch.play")->isEnabled(); }
     void wait_for_requests(const QString& path, int count) {
-        QTRY_COMPARE(service->requests_to("GET", path).size(), count);
+        QTRY_COMPARE_WITH_TIMEOUT(service->requests_to("GET", path).size(), count, 15000);
         QTest::qWait(50);  // let the reply be handled
     }
 
@@ -119,7 +119,7 @@ class LaunchScreenTest : public QObject {
         const RecordedRequest profiles = service->requests_to("GET", kProfilesPath).first();
         QCOMPARE(profiles.headers.value("user-agent"), QString("HalvarkLauncher/1.0"));
         QCOMPARE(profiles.headers.value("accept"), QString("application/json"));
-        QTRY_COMPARE(title(0), QString("Patch"));
+        QTRY_COMPARE_WITH_TIMEOUT(title(0), QString("Patch"), 15000);
         QCOMPARE(label("news_primary_title")->textFormat(), Qt::PlainText);
         for (const char* folder : {"avatars", "news_images", "server_profiles"}) {
             QVERIFY(QDir(environment->data_path() + "/cache/" + folder).exists());
@@ -187,7 +187,7 @@ class LaunchScreenTest : public QObject {
                                                    {"id":4,"title":"D","images":["   "]}])")
                                            .arg(address)
                                            .toUtf8()));
-        QTRY_VERIFY(!picture(0)->pixmap().isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(!picture(0)->pixmap().isNull(), 15000);
         QCOMPARE(picture(0)->pixmap().size(), QSize(496, 170));
         QTest::qWait(100);
         for (int card = 1; card < 4; ++card) {
@@ -202,7 +202,7 @@ class LaunchScreenTest : public QObject {
             json_array(QString(R"([{"id":1,"title":"A"},{"id":2,"title":"B","images":["%1"]}])")
                            .arg(address)
                            .toUtf8()));
-        QTRY_VERIFY(!picture(1)->pixmap().isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(!picture(1)->pixmap().isNull(), 15000);
         QCOMPARE(picture(1)->pixmap().size(), QSize(256, 64));
         QCOMPARE(service->requests_to("GET", "/img/wide.png").size(), 1);
     }
@@ -237,7 +237,8 @@ class LaunchScreenTest : public QObject {
         }
         make_screen();
         wait_for_requests(kProfilesPath, 1);
-        QTRY_COMPARE(selector_title(), title.startsWith("launch.") ? app::tr(title) : title);
+        QTRY_COMPARE_WITH_TIMEOUT(selector_title(),
+                                  title.startsWith("launch.") ? app::tr(title) : title, 15000);
         QCOMPARE(menu()->actions().size(), entries);
         QCOMPARE(play_enabled(), entries > 0);
         QCOMPARE(screen->findChild<QPushButton*>("server_profile_dropdown_button")->isEnabled(),
@@ -276,7 +277,7 @@ class LaunchScreenTest : public QObject {
                                                        {"name":"Beta","description":" Fast ","required_role_id":2}])"});
         make_screen();
         wait_for_requests(kProfilesPath, 1);
-        QTRY_COMPARE(selector_title(), QString("Alpha"));
+        QTRY_COMPARE_WITH_TIMEOUT(selector_title(), QString("Alpha"), 15000);
         QCOMPARE(menu()->actions().size(), 1);
         QCOMPARE(menu()->actions().first()->text(), QString("Alpha"));
         QCOMPARE(label("server_profile_description")->text(), QString(" "));
@@ -315,7 +316,7 @@ class LaunchScreenTest : public QObject {
         make_screen();
         screen->set_user(QJsonObject());  // nothing stored yet: asks again
         wait_for_requests(kProfilesPath, 2);
-        QTRY_COMPARE(selector_title(), app::tr("launch.server_profiles_empty"));
+        QTRY_COMPARE_WITH_TIMEOUT(selector_title(), app::tr("launch.server_profiles_empty"), 15000);
         screen->set_user(QJsonObject());
         QCOMPARE(selector_title(), QString("Alpha"));
     }
@@ -331,7 +332,7 @@ class LaunchScreenTest : public QObject {
         screen->show();
         QVERIFY(QTest::qWaitForWindowExposed(screen.get()));
         QLabel* background = label("server_profile_background");
-        QTRY_VERIFY(!background->pixmap().isNull());
+        QTRY_VERIFY_WITH_TIMEOUT(!background->pixmap().isNull(), 15000);
         const QColor darkened = background->pixmap().toImage().pixelColor(5, 5);
         QVERIFY2(qAbs(darkened.red() - 76) <= 2,
                  qPrintable(darkened.name()));  // white under black at 179/255
@@ -360,7 +361,7 @@ class LaunchScreenTest : public QObject {
         service->reply("GET", "/api/v1/player-media/avatars/u-1", {200, picture, "image/png"});
         make_screen();
         screen->set_avatar_uuid("  u-1 ");
-        QTRY_COMPARE(profile_button()->iconSize(), QSize(26, 26));
+        QTRY_COMPARE_WITH_TIMEOUT(profile_button()->iconSize(), QSize(26, 26), 15000);
         const QImage icon = profile_button()->icon().pixmap(26, 26).toImage();
         QCOMPARE(icon.pixelColor(13, 13), centre);
         QCOMPARE(icon.pixelColor(0, 0).alpha(), 0);  // rounded corner
@@ -380,7 +381,7 @@ class LaunchScreenTest : public QObject {
         make_screen();
         screen->set_avatar_uuid("slow");
         screen->set_avatar_uuid("fast");
-        QTRY_COMPARE(profile_button()->iconSize(), QSize(26, 26));
+        QTRY_COMPARE_WITH_TIMEOUT(profile_button()->iconSize(), QSize(26, 26), 15000);
         QTest::qWait(500);
         QCOMPARE(profile_button()->icon().pixmap(26, 26).toImage().pixelColor(13, 13),
                  QColor(Qt::blue));
@@ -397,7 +398,7 @@ class LaunchScreenTest : public QObject {
                        {200, "not a picture", "image/png"});
         make_screen();
         screen->set_avatar_uuid("bad");
-        QTRY_COMPARE(profile_button()->iconSize(), QSize(18, 18));
+        QTRY_COMPARE_WITH_TIMEOUT(profile_button()->iconSize(), QSize(18, 18), 15000);
     }
 
     void account_header_data() {

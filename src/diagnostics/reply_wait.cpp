@@ -10,6 +10,8 @@ void wait_for_reply(QNetworkReply* reply, int timeout_ms) {
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
+    // A coarse timer may fire up to 5% early; the time-outs are promises to the caller.
+    timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     timer.start(timeout_ms);

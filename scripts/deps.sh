@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
     libcpp-httplib-dev libssl-dev
-    xvfb xauth imagemagick
+    xvfb imagemagick fonts-dejavu-core
 )
 
 missing=()

@@ -13,7 +13,7 @@
 #include "fake_service.h"
 #include "image_samples.h"
 #include "test_support.h"
-#include "ui/screens/bounded_image.h"
+#include "ui/screens/pictures.h"
 #include "ui/screens/launch_screen.h"
 #include "ui/style_sheet.h"
 

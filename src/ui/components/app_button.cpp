@@ -8,4 +8,13 @@ AppButton::AppButton(const QString& text, int role, QWidget* parent) : QPushButt
 
 AppButton::~AppButton() = default;
 
+AppButton* make_back_button(QWidget* parent) {
+    auto* button = new AppButton(QString(), 1, parent);
+    button->setObjectName("settings_back_button");
+    button->setIcon(QIcon(QStringLiteral(":/assets/svg/back.svg")));
+    button->setIconSize(QSize(28, 28));
+    button->setFixedSize(34, 34);
+    return button;
+}
+
 }  // namespace halvark::ui::components

@@ -11,4 +11,7 @@ class AppButton : public QPushButton {
     ~AppButton() override;
 };
 
+// The icon-only back button of the profile and settings screens.
+AppButton* make_back_button(QWidget* parent);
+
 }  // namespace halvark::ui::components

@@ -10,8 +10,8 @@
 #include "app/app_info.h"
 #include "diagnostics/machine_info.h"
 #include "ui/components/app_button.h"
-#include "ui/screens/bounded_image.h"
 #include "ui/screens/launch_screen.h"
+#include "ui/screens/pictures.h"
 
 namespace halvark::ui::screens {
 
@@ -21,14 +21,6 @@ constexpr QSize kPrimaryNewsSize(496, 170);
 constexpr QSize kSideNewsSize(256, 64);
 constexpr int kAvatarSide = 26;
 constexpr qreal kAvatarRadius = 6.5;
-
-QNetworkRequest picture_request(const QString& address) {
-    QNetworkRequest request{QUrl(address, QUrl::TolerantMode)};
-    request.setRawHeader("accept", "image/*");
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
-    return request;
-}
 
 }  // namespace
 

@@ -13,8 +13,8 @@
 #include "app/app_info.h"
 #include "app/translator.h"
 #include "ui/components/app_button.h"
-#include "ui/screens/bounded_image.h"
 #include "ui/screens/launch_screen.h"
+#include "ui/screens/pictures.h"
 
 namespace halvark::ui::screens {
 
@@ -188,11 +188,7 @@ void LaunchScreen::set_background_url(const QString& address) {
         redraw_background();
         return;
     }
-    QNetworkRequest request{QUrl(address, QUrl::TolerantMode)};
-    request.setRawHeader("accept", "image/*");
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
-    QNetworkReply* reply = news_network.get(request);
+    QNetworkReply* reply = news_network.get(picture_request(address));
     connect(reply, &QNetworkReply::finished, this, [this, reply, address] {
         reply->deleteLater();
         if (address != background_url) {

@@ -42,11 +42,7 @@ ProfileScreen::ProfileScreen(QWidget* parent) : QWidget(parent) {
     layout->setSpacing(12);
 
     auto* header = new QHBoxLayout();
-    auto* back_button = new components::AppButton(QString(), 1, this);
-    back_button->setObjectName("settings_back_button");
-    back_button->setIcon(QIcon(QStringLiteral(":/assets/svg/back.svg")));
-    back_button->setIconSize(QSize(28, 28));
-    back_button->setFixedSize(34, 34);
+    auto* back_button = components::make_back_button(this);
     header->addWidget(back_button, 0, Qt::AlignLeft);
     header->addStretch();
     layout->addLayout(header);

@@ -51,11 +51,7 @@ SettingsScreen::SettingsScreen(QWidget* parent) : QWidget(parent) {
     layout->setSpacing(14);
 
     auto* header = new QHBoxLayout();
-    back_button = new AppButton(QString(), 1, this);
-    back_button->setObjectName("settings_back_button");
-    back_button->setIcon(QIcon(QStringLiteral(":/assets/svg/back.svg")));
-    back_button->setIconSize(QSize(28, 28));
-    back_button->setFixedSize(34, 34);
+    back_button = components::make_back_button(this);
     header->addWidget(back_button, 0, Qt::AlignLeft);
     header->addStretch(1);
     layout->addLayout(header);

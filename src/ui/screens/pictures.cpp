@@ -1,4 +1,4 @@
-#include "ui/screens/bounded_image.h"
+#include "ui/screens/pictures.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -20,6 +20,14 @@ QImage decode_bounded_image(const QByteArray& data, QSize target) {
         reader.setScaledSize(target);
     }
     return reader.read();
+}
+
+QNetworkRequest picture_request(const QString& address) {
+    QNetworkRequest request{QUrl(address, QUrl::TolerantMode)};
+    request.setRawHeader("accept", "image/*");
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
+    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
+    return request;
 }
 
 }  // namespace halvark::ui::screens

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QNetworkRequest>
 #include <QSize>
 
 namespace halvark::ui::screens {
@@ -14,5 +15,8 @@ constexpr qint64 kMaxImagePixels = 64LL * 1000 * 1000;
 // applying the picture's stored orientation. A null image when the data is not a
 // picture or claims more than kMaxImagePixels.
 QImage decode_bounded_image(const QByteArray& data, QSize target = QSize());
+
+// A GET for a picture that prefers the disk cache and may be stored in it.
+QNetworkRequest picture_request(const QString& address);
 
 }  // namespace halvark::ui::screens

@@ -13,8 +13,8 @@
 #include "fake_service.h"
 #include "image_samples.h"
 #include "test_support.h"
-#include "ui/screens/pictures.h"
 #include "ui/screens/launch_screen.h"
+#include "ui/screens/pictures.h"
 #include "ui/style_sheet.h"
 
 using namespace halvark;
@@ -49,10 +49,15 @@ class LaunchScreenTest : public QObject {
     std::unique_ptr<LaunchScreen> screen;
     UrlCatcher catcher;
 
-    void make_screen() {
+    // Settled: the replies to the screen's own first requests have been rendered, so they
+    // cannot overwrite what a test renders afterwards.
+    void make_screen(bool settle = true) {
         screen = std::make_unique<LaunchScreen>();
         screen->setStyleSheet(ui::app_style_sheet());
         screen->resize(1000, 760);
+        if (settle) {
+            QTRY_VERIFY_WITH_TIMEOUT(!title(0).isEmpty() && !selector_title().isEmpty(), 15000);
+        }
     }
     QLabel* label(const QString& name, int index = 0) {
         return screen->findChildren<QLabel*>(name).value(index);
@@ -106,7 +111,7 @@ class LaunchScreenTest : public QObject {
     void construction_asks_for_news_and_profiles() {
         service->reply("GET", kNewsPath,
                        {200, R"([{"id":42,"title":"Patch","summary":" Notes "}])"});
-        make_screen();
+        make_screen(false);
         QCOMPARE(title(0), QString());
         QVERIFY(!play_enabled());
         QCOMPARE(profile_button()->text(), app::tr("launch.profile"));
@@ -313,7 +318,7 @@ class LaunchScreenTest : public QObject {
         QTest::ignoreMessage(
             QtCriticalMsg,
             QRegularExpression("^Server profiles request failed: status=\\d+ error=.+"));
-        make_screen();
+        make_screen(false);
         screen->set_user(QJsonObject());  // nothing stored yet: asks again
         wait_for_requests(kProfilesPath, 2);
         QTRY_COMPARE_WITH_TIMEOUT(selector_title(), app::tr("launch.server_profiles_empty"), 15000);

@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins
     libcpp-httplib-dev libssl-dev
     xvfb imagemagick fonts-dejavu-core
+    clang libclang-rt-14-dev clang-tidy cppcheck
 )
 
 missing=()

@@ -31,13 +31,18 @@ std::optional<QHash<QString, QString>> load_table(const QString& code) {
             break;
         }
     }
-    if (!opened || content.isEmpty()) {
+    if (!opened) {
         return std::nullopt;
     }
+    return parse_translation_table(content);
+}
 
+}  // namespace
+
+std::optional<QHash<QString, QString>> parse_translation_table(const QByteArray& content) {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(content, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+    if (content.isEmpty() || error.error != QJsonParseError::NoError || !document.isObject()) {
         return std::nullopt;
     }
     QHash<QString, QString> table;
@@ -52,8 +57,6 @@ std::optional<QHash<QString, QString>> load_table(const QString& code) {
     }
     return table;
 }
-
-}  // namespace
 
 Translator& Translator::instance() {
     static Translator translator;

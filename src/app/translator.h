@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <optional>
 
 namespace halvark::app {
 
@@ -23,6 +25,10 @@ class Translator {
     QString language_ = QStringLiteral("ru");
     QHash<QString, QString> table_;
 };
+
+// The string members of a translation file's top-level object; none when the content is
+// empty, not a JSON object, or holds no string member.
+std::optional<QHash<QString, QString>> parse_translation_table(const QByteArray& content);
 
 inline QString tr(const QString& key) {
     return Translator::instance().tr(key);

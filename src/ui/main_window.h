@@ -39,6 +39,12 @@ struct ServerMessage {
 };
 ServerMessage read_server_message(const QByteArray& body);
 
+// What a finished login reply means. `succeeded`: no network error and a 2xx status.
+LoginResult interpret_login_reply(bool succeeded, const QString& network_error_text, int status,
+                                  const QByteArray& body);
+// The user object of a current-user answer: the object itself, or its "user" member.
+QJsonObject user_from_me_body(const QByteArray& body);
+
 // The only top-level window: owns the account state and wires every screen to the
 // services. Screens never call services or each other.
 class MainWindow : public QMainWindow {

@@ -60,23 +60,12 @@ ServerMessage read_server_message(const QByteArray& body) {
     return result;
 }
 
-LoginResult MainWindow::login_request(const QString& login, const QString& password,
-                                      const QString& totp_code) {
-    QJsonObject body{{"login", login}, {"password", password}};
-    const QString code = totp_code.trimmed();
-    if (!code.isEmpty()) {
-        body.insert("totp_code", code);
-    }
-    QNetworkRequest request = json_request(app_info.endpoints.login_url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    QNetworkReply* reply = network.post(request, compact(body));
-    diagnostics::wait_for_reply(reply, kLoginTimeoutMs);
-
-    const QByteArray response = reply->readAll();
-    const ServerMessage server = read_server_message(response);
+LoginResult interpret_login_reply(bool succeeded, const QString& network_error_text, int status,
+                                  const QByteArray& body) {
+    const ServerMessage server = read_server_message(body);
     LoginResult result;
-    if (succeeded(reply)) {
-        const QJsonObject object = QJsonDocument::fromJson(response).object();
+    if (succeeded) {
+        const QJsonObject object = QJsonDocument::fromJson(body).object();
         result.access_token = object.value("access_token").toString();
         result.expires_in = static_cast<qint64>(object.value("expires_in").toDouble());
         const QJsonValue login_user = object.value("user");
@@ -95,11 +84,36 @@ LoginResult MainWindow::login_request(const QString& login, const QString& passw
         result.error_message = server.message;
     } else if (!server.message.isEmpty()) {
         result.error_message = server.message;
-    } else if (reply->error() != QNetworkReply::NoError) {
-        result.error_message = reply->errorString();
+    } else if (!network_error_text.isEmpty()) {
+        result.error_message = network_error_text;
     } else {
-        result.error_message = QStringLiteral("HTTP %1").arg(http_status(reply));
+        result.error_message = QStringLiteral("HTTP %1").arg(status);
     }
+    return result;
+}
+
+QJsonObject user_from_me_body(const QByteArray& body) {
+    const QJsonObject object = QJsonDocument::fromJson(body).object();
+    const QJsonValue wrapped = object.value("user");
+    return wrapped.isObject() ? wrapped.toObject() : object;
+}
+
+LoginResult MainWindow::login_request(const QString& login, const QString& password,
+                                      const QString& totp_code) {
+    QJsonObject body{{"login", login}, {"password", password}};
+    const QString code = totp_code.trimmed();
+    if (!code.isEmpty()) {
+        body.insert("totp_code", code);
+    }
+    QNetworkRequest request = json_request(app_info.endpoints.login_url);
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    QNetworkReply* reply = network.post(request, compact(body));
+    diagnostics::wait_for_reply(reply, kLoginTimeoutMs);
+
+    const bool network_error = reply->error() != QNetworkReply::NoError;
+    const LoginResult result = interpret_login_reply(
+        succeeded(reply), network_error ? reply->errorString() : QString(), http_status(reply),
+        reply->readAll());
     reply->deleteLater();
     return result;
 }
@@ -166,12 +180,8 @@ QJsonObject MainWindow::fetch_me(const QString& token) {
     request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
     QNetworkReply* reply = network.get(request);
     diagnostics::wait_for_reply(reply, kMeTimeoutMs);
-    QJsonObject result;
-    if (reply->error() == QNetworkReply::NoError) {
-        const QJsonObject object = QJsonDocument::fromJson(reply->readAll()).object();
-        const QJsonValue wrapped = object.value("user");
-        result = wrapped.isObject() ? wrapped.toObject() : object;
-    }
+    const QJsonObject result =
+        reply->error() == QNetworkReply::NoError ? user_from_me_body(reply->readAll()) : QJsonObject();
     reply->deleteLater();
     return result;
 }

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QFrame;
@@ -48,6 +49,11 @@ class LaunchScreen : public QWidget {
     // News.
     void render_news(const QJsonArray& array);
     void open_news(qint32 id);
+
+    // The body parsers, as the replies use them.
+    static QJsonArray news_items_from(const QByteArray& body);
+    static std::optional<QJsonArray> server_profile_list_from(const QByteArray& body,
+                                                              QString* parse_error);
 
     // Pictures.
     static QString image_cache_root();

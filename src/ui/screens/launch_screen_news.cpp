@@ -22,12 +22,12 @@ void LaunchScreen::request_news() {
 
 void LaunchScreen::handle_news_reply(QNetworkReply* reply) {
     const QByteArray body = reply->readAll();
-    QJsonArray items;
-    if (reply->error() == QNetworkReply::NoError) {
-        items = QJsonDocument::fromJson(body).array();
-    }
-    render_news(items);
+    render_news(reply->error() == QNetworkReply::NoError ? news_items_from(body) : QJsonArray());
     reply->deleteLater();
+}
+
+QJsonArray LaunchScreen::news_items_from(const QByteArray& body) {
+    return QJsonDocument::fromJson(body).array();
 }
 
 void LaunchScreen::render_news(const QJsonArray& array) {

@@ -23,24 +23,27 @@ namespace {
 constexpr int kDarkeningAlpha = 179;
 constexpr qsizetype kLoggedBodyBytes = 240;
 
-// The list from an array, or from an object's "items" or else "data" array.
-std::optional<QJsonArray> profile_list_from(const QJsonDocument& document) {
+}  // namespace
+
+std::optional<QJsonArray> LaunchScreen::server_profile_list_from(const QByteArray& body,
+                                                                QString* parse_error) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    if (parse_error != nullptr) {
+        *parse_error = error.errorString();
+    }
     if (document.isArray()) {
         return document.array();
     }
-    if (document.isObject()) {
-        const QJsonObject object = document.object();
-        if (object.value("items").isArray()) {
-            return object.value("items").toArray();
-        }
-        if (object.value("data").isArray()) {
-            return object.value("data").toArray();
-        }
+    const QJsonObject object = document.object();
+    if (object.value("items").isArray()) {
+        return object.value("items").toArray();
+    }
+    if (object.value("data").isArray()) {
+        return object.value("data").toArray();
     }
     return std::nullopt;
 }
-
-}  // namespace
 
 void LaunchScreen::request_server_profiles() {
     QNetworkRequest request(QUrl(app::site_base_url() + "/api/launcher/server-profiles"));
@@ -67,13 +70,12 @@ void LaunchScreen::handle_server_profiles_reply(QNetworkReply* reply) {
         render_server_profiles(QJsonArray());
         return;
     }
-    QJsonParseError parse_error{};
-    const QJsonDocument document = QJsonDocument::fromJson(body, &parse_error);
-    const auto list = profile_list_from(document);
+    QString parse_error;
+    const auto list = server_profile_list_from(body, &parse_error);
     if (!list) {
         qCritical().noquote() << QStringLiteral(
                                      "Server profiles parse failed: status=%1 parse=%2 body=%3")
-                                     .arg(QString::number(status), parse_error.errorString(),
+                                     .arg(QString::number(status), parse_error,
                                           excerpt);
         render_server_profiles(QJsonArray());
         return;

@@ -43,6 +43,11 @@ void FakeService::on(const QString& method, const QString& path, Handler handler
     handlers_[{method, path}] = std::move(handler);
 }
 
+void FakeService::on_any(Handler handler) {
+    std::lock_guard lock(mutex_);
+    fallback_ = std::move(handler);
+}
+
 void FakeService::reply(const QString& method, const QString& path, Reply reply) {
     on(method, path, [reply](const RecordedRequest&) { return reply; });
 }
@@ -86,16 +91,28 @@ void FakeService::dispatch(const httplib::Request& request, httplib::Response& r
         std::lock_guard lock(mutex_);
         log_.append(recorded);
         const auto it = handlers_.find({recorded.method, recorded.path});
-        if (it != handlers_.end()) {
-            handler = it->second;
-        }
+        handler = it != handlers_.end() ? it->second : fallback_;
     }
     const Reply reply = handler ? handler(recorded) : Reply{404, R"({"detail":"not found"})"};
     response.status = reply.status;
     for (auto it = reply.headers.cbegin(); it != reply.headers.cend(); ++it) {
         response.set_header(it.key().toStdString(), it.value().toStdString());
     }
-    response.set_content(reply.body.toStdString(), reply.content_type.toStdString());
+    if (reply.trickle_ms <= 0) {
+        response.set_content(reply.body.toStdString(), reply.content_type.toStdString());
+        return;
+    }
+    response.set_chunked_content_provider(
+        reply.content_type.toStdString(), [this, reply](size_t offset, httplib::DataSink& sink) {
+            std::unique_lock lock(mutex_);
+            if (released_cv_.wait_for(lock, std::chrono::milliseconds(reply.trickle_ms), [this] { return released_; }) ||
+                offset >= static_cast<size_t>(reply.body.size())) {
+                sink.done();
+                return true;
+            }
+            lock.unlock();
+            return sink.write(reply.body.constData() + offset, 1);
+        });
 }
 
 }  // namespace halvark::testing

@@ -32,6 +32,9 @@ struct Reply {
     QByteArray body;
     QString content_type = QStringLiteral("application/json");
     QMap<QString, QString> headers = {};
+    // When positive, the body is sent one byte at a time with this pause, until the end
+    // or until the service is destroyed.
+    int trickle_ms = 0;
 };
 
 // An HTTP service on 127.0.0.1 (ephemeral port) running on its own thread, with handlers
@@ -49,6 +52,8 @@ class FakeService {
     QString url(const QString& path) const { return base_url() + path; }
 
     void on(const QString& method, const QString& path, Handler handler);
+    // Answers every request that has no handler of its own.
+    void on_any(Handler handler);
     void reply(const QString& method, const QString& path, Reply reply);
     // Accepts the request and keeps it open until the service is destroyed.
     void never_answer(const QString& method, const QString& path);
@@ -66,6 +71,7 @@ class FakeService {
     std::condition_variable released_cv_;
     bool released_ = false;
     std::map<std::pair<QString, QString>, Handler> handlers_;
+    Handler fallback_;
     QList<RecordedRequest> log_;
 };
 

@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
+#include "storage/atomic_file.h"
 #include "storage/settings_store.h"
 
 namespace halvark::storage {
@@ -37,23 +37,20 @@ bool SessionStore::save(const SavedSession& session) const {
     if (!QDir().mkpath(launcher_data_directory())) {
         return false;
     }
-    QSaveFile file(session_path());
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    // The token is a credential: nobody but the owner may read it.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const bool valid = !session.access_token.trimmed().isEmpty() && session.expires_at_unix > 0;
+    QByteArray content;
     if (valid) {
         const QJsonObject object{
             {"access_token", session.access_token},
             {"expires_at_unix", session.expires_at_unix},
         };
-        file.write(QJsonDocument(object).toJson(QJsonDocument::Indented));
+        content = QJsonDocument(object).toJson(QJsonDocument::Indented);
     }
     // An invalid record still replaces the file with an empty one, so no earlier session
-    // survives an attempt to store a new one.
-    return file.commit() && valid;
+    // survives an attempt to store a new one. The token is a credential: owner only.
+    const bool written = write_file_atomically(session_path(), content,
+                                               QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return written && valid;
 }
 
 bool SessionStore::clear() const {

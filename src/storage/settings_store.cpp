@@ -3,11 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
-#include <QSaveFile>
 #include <cmath>
 #include <limits>
 
 #include "diagnostics/machine_info.h"
+#include "storage/atomic_file.h"
 
 namespace halvark::storage {
 
@@ -94,12 +94,7 @@ bool SettingsStore::save_settings_object(const QJsonObject& object) const {
     if (!QDir().mkpath(launcher_data_directory())) {
         return false;
     }
-    QSaveFile file(settings_path());
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    file.write(QJsonDocument(object).toJson(QJsonDocument::Indented));
-    return file.commit();
+    return write_file_atomically(settings_path(), QJsonDocument(object).toJson(QJsonDocument::Indented));
 }
 
 }  // namespace halvark::storage

@@ -68,8 +68,9 @@ QByteArray read_file(const QString& path) {
 
 bool write_file(const QString& path, const QByteArray& content) {
     QSaveFile file(path);
+    // Flushed before the commit: Qt 6.4 would otherwise commit a write that failed.
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() &&
-           file.commit();
+           file.flush() && file.commit();
 }
 
 // Replaces "{base}" in every string member, so addresses point back at this host.

@@ -21,8 +21,8 @@ namespace halvark::service {
 
 namespace {
 
-constexpr size_t kMaxSmallBody = 16 * 1024;
-constexpr size_t kMaxReportBody = 4 * 1024 * 1024;
+constexpr size_t kMaxSmallBody = 16UL * 1024;
+constexpr size_t kMaxReportBody = 4UL * 1024 * 1024;
 
 void send_json(httplib::Response& response, int status, const QJsonValue& body) {
     response.status = status;
@@ -80,7 +80,7 @@ QJsonValue with_base(const QJsonValue& value, const QString& base) {
     }
     if (value.isArray()) {
         QJsonArray array;
-        for (const QJsonValue& element : value.toArray()) {
+        for (const auto& element : value.toArray()) {
             array.append(with_base(element, base));
         }
         return array;
@@ -149,11 +149,11 @@ bool GameService::load() {
         }
         QFile::setPermissions(key_path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
-    for (const QJsonValue& item : news_) {
+    for (const auto& item : news_) {
         const int id = item.toObject().value("id").toInt();
         news_pictures_.insert(id, news_picture(id));
     }
-    for (const QJsonValue& item : profiles_) {
+    for (const auto& item : profiles_) {
         const int id = item.toObject().value("id").toInt();
         profile_pictures_.insert(id, profile_background(id));
     }
@@ -193,7 +193,7 @@ void GameService::register_routes(httplib::Server& server) {
 }
 
 std::optional<QJsonObject> GameService::find_account(const QString& nickname) const {
-    for (const QJsonValue& value : accounts_) {
+    for (const auto& value : accounts_) {
         if (value.toObject().value("nickname").toString().compare(nickname, Qt::CaseInsensitive) ==
             0) {
             return value.toObject();
@@ -382,7 +382,7 @@ void GameService::server_profiles(const httplib::Request& request, httplib::Resp
 
 void GameService::news_page(const httplib::Request& request, httplib::Response& response) {
     const int id = std::stoi(request.matches[1]);
-    for (const QJsonValue& value : news_) {
+    for (const auto& value : news_) {
         const QJsonObject item = value.toObject();
         if (item.value("id").toInt() == id) {
             const QString html =

@@ -103,6 +103,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "Cannot listen on 127.0.0.1:%d\n", port);
         return 1;
     }
+    // Cleared again below, before `server` goes away.
+    // cppcheck-suppress danglingLifetime
     running_server = &server;
     std::signal(SIGINT, stop_on_signal);
     std::signal(SIGTERM, stop_on_signal);
@@ -119,7 +121,7 @@ int main(int argc, char* argv[]) {
             const qint64 step = QDateTime::currentSecsSinceEpoch() / 30;
             if (step != last_step) {
                 last_step = step;
-                for (const QJsonValue& account : service.accounts()) {
+                for (const auto& account : service.accounts()) {
                     const QString code = service.current_totp_code(account.toObject());
                     if (!code.isEmpty()) {
                         std::printf("  TOTP code for %s: %s\n",
@@ -133,6 +135,7 @@ int main(int argc, char* argv[]) {
         }
     });
     server.listen_after_bind();
+    running_server = nullptr;
     done = true;
     code_printer.join();
     return 0;

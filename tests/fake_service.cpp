@@ -48,7 +48,7 @@ void FakeService::on_any(Handler handler) {
     fallback_ = std::move(handler);
 }
 
-void FakeService::reply(const QString& method, const QString& path, Reply reply) {
+void FakeService::reply(const QString& method, const QString& path, const Reply& reply) {
     on(method, path, [reply](const RecordedRequest&) { return reply; });
 }
 
@@ -105,7 +105,8 @@ void FakeService::dispatch(const httplib::Request& request, httplib::Response& r
     response.set_chunked_content_provider(
         reply.content_type.toStdString(), [this, reply](size_t offset, httplib::DataSink& sink) {
             std::unique_lock lock(mutex_);
-            if (released_cv_.wait_for(lock, std::chrono::milliseconds(reply.trickle_ms), [this] { return released_; }) ||
+            if (released_cv_.wait_for(lock, std::chrono::milliseconds(reply.trickle_ms),
+                                      [this] { return released_; }) ||
                 offset >= static_cast<size_t>(reply.body.size())) {
                 sink.done();
                 return true;

@@ -54,7 +54,7 @@ class FakeService {
     void on(const QString& method, const QString& path, Handler handler);
     // Answers every request that has no handler of its own.
     void on_any(Handler handler);
-    void reply(const QString& method, const QString& path, Reply reply);
+    void reply(const QString& method, const QString& path, const Reply& reply);
     // Accepts the request and keeps it open until the service is destroyed.
     void never_answer(const QString& method, const QString& path);
 

@@ -23,10 +23,11 @@ class FileFaultsTest : public QObject {
     bool mount_small_disk(const QString& options) {
         mount_point = data();
         QDir().mkpath(mount_point);
-        return QProcess::execute("mount", {"-t", "tmpfs", "-o", options, "tmpfs", mount_point}) == 0;
+        return QProcess::execute("mount", {"-t", "tmpfs", "-o", options, "tmpfs", mount_point}) ==
+               0;
     }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() { fixture = std::make_unique<AccountFixture>(); }
     void cleanup() {
         if (!mount_point.isEmpty()) {
@@ -70,7 +71,8 @@ private Q_SLOTS:
         // Fill every last page, in files of one page each.
         for (int i = 0; i < 64; ++i) {
             QFile filler(data() + QString("/filler-%1").arg(i));
-            if (!filler.open(QIODevice::WriteOnly) || filler.write(QByteArray(4096, 'x')) != 4096 || !filler.flush()) {
+            if (!filler.open(QIODevice::WriteOnly) || filler.write(QByteArray(4096, 'x')) != 4096 ||
+                !filler.flush()) {
                 break;
             }
         }

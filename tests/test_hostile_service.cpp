@@ -67,7 +67,7 @@ class HostileServiceTest : public QObject {
         QVERIFY(shown.size() < 1000);
     }
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init() {
         fixture = std::make_unique<AccountFixture>();
         store_files();
@@ -77,13 +77,14 @@ private Q_SLOTS:
     void every_answer_is_hostile_data() {
         QTest::addColumn<QByteArray>("body");
         QTest::newRow("empty body") << QByteArray();
-        QTest::newRow("invalid utf-8") << QByteArray("\xff\xfe{\"access_token\":\"\xc3\x28\",\"detail\":\"\xed\xa0\x80\"}");
+        QTest::newRow("invalid utf-8")
+            << QByteArray("\xff\xfe{\"access_token\":\"\xc3\x28\",\"detail\":\"\xed\xa0\x80\"}");
         QTest::newRow("deep nesting") << QByteArray(200000, '[');
-        QTest::newRow("50 MB") << QByteArray(50 * 1024 * 1024, '{');
-        QTest::newRow("wrong types")
-            << QByteArray(R"({"access_token":5,"expires_in":"x","user":[],"detail":{"code":7,"message":[]},)"
-                          R"("message":{},"uuid":7,"nickname":{},"donate_roles":"x","role_id":"2","money":"9",)"
-                          R"("items":5,"data":{"a":1},"images":7,"id":"3","title":[1]})");
+        QTest::newRow("50 MB") << QByteArray(50LL * 1024 * 1024, '{');
+        QTest::newRow("wrong types") << QByteArray(
+            R"({"access_token":5,"expires_in":"x","user":[],"detail":{"code":7,"message":[]},)"
+            R"("message":{},"uuid":7,"nickname":{},"donate_roles":"x","role_id":"2","money":"9",)"
+            R"("items":5,"data":{"a":1},"images":7,"id":"3","title":[1]})");
         QTest::newRow("picture claiming 100000 x 100000") << png_claiming(100000, 100000);
     }
     void every_answer_is_hostile() {
@@ -94,7 +95,8 @@ private Q_SLOTS:
         clock.start();
         auto window = fixture->make_window();  // resumes the saved session
         QVERIFY(clock.elapsed() < 20000);
-        QCOMPARE(window->findChild<QFrame*>("root")->findChild<QStackedWidget*>()->currentIndex(), 1);
+        QCOMPARE(window->findChild<QFrame*>("root")->findChild<QStackedWidget*>()->currentIndex(),
+                 1);
         QTest::qWait(500);  // let the home screen digest its answers
         sign_in_fails_politely(*window);
         expect_files_intact();
@@ -103,13 +105,15 @@ private Q_SLOTS:
 
     void trickling_service_is_given_up_on_time() {
         auto window = fixture->make_window();
-        fixture->service.on_any(
-            [](const RecordedRequest&) { return Reply{200, QByteArray(100000, ' '), "application/json", {}, 100}; });
+        fixture->service.on_any([](const RecordedRequest&) {
+            return Reply{200, QByteArray(100000, ' '), "application/json", {}, 100};
+        });
         Heartbeat heartbeat;
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(window->fetch_me("tok"), QJsonObject());
-        QVERIFY(clock.elapsed() >= ui::kMeTimeoutMs - 100 && clock.elapsed() < ui::kMeTimeoutMs + 2000);
+        QVERIFY(clock.elapsed() >= ui::kMeTimeoutMs - 100 &&
+                clock.elapsed() < ui::kMeTimeoutMs + 2000);
         QVERIFY2(heartbeat.ticks >= 40, qPrintable(QString::number(heartbeat.ticks)));
         expect_files_intact();
     }
@@ -126,7 +130,8 @@ private Q_SLOTS:
         qputenv("HALVARK_LAUNCHER_API_URL", address);
         qputenv("HALVARK_LAUNCHER_SITE_URL", address);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^HWID submit failed: 0 .+"));
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^Server profiles request failed: status=0 .+"));
+        QTest::ignoreMessage(QtCriticalMsg,
+                             QRegularExpression("^Server profiles request failed: status=0 .+"));
         auto window = fixture->make_window();
         QTest::qWait(300);
         sign_in_fails_politely(*window);

@@ -268,7 +268,7 @@ class SettingsScreenTest : public QObject {
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(QString("log %1").arg(i).toUtf8());
             file.flush();
-            QVERIFY(file.setFileTime(now.addSecs(i * 10), QFileDevice::FileModificationTime));
+            QVERIFY(file.setFileTime(now.addSecs(10LL * i), QFileDevice::FileModificationTime));
         }
         button(screen, "settings.debug_copy_logs")->click();
         QCOMPARE(status_line(screen)->text(), text_of("settings.debug_copy_ok"));

@@ -94,7 +94,8 @@ bool SettingsStore::save_settings_object(const QJsonObject& object) const {
     if (!QDir().mkpath(launcher_data_directory())) {
         return false;
     }
-    return write_file_atomically(settings_path(), QJsonDocument(object).toJson(QJsonDocument::Indented));
+    return write_file_atomically(settings_path(),
+                                 QJsonDocument(object).toJson(QJsonDocument::Indented));
 }
 
 }  // namespace halvark::storage

@@ -111,9 +111,9 @@ LoginResult MainWindow::login_request(const QString& login, const QString& passw
     diagnostics::wait_for_reply(reply, kLoginTimeoutMs);
 
     const bool network_error = reply->error() != QNetworkReply::NoError;
-    const LoginResult result = interpret_login_reply(
-        succeeded(reply), network_error ? reply->errorString() : QString(), http_status(reply),
-        reply->readAll());
+    LoginResult result =
+        interpret_login_reply(succeeded(reply), network_error ? reply->errorString() : QString(),
+                              http_status(reply), reply->readAll());
     reply->deleteLater();
     return result;
 }
@@ -180,8 +180,9 @@ QJsonObject MainWindow::fetch_me(const QString& token) {
     request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
     QNetworkReply* reply = network.get(request);
     diagnostics::wait_for_reply(reply, kMeTimeoutMs);
-    const QJsonObject result =
-        reply->error() == QNetworkReply::NoError ? user_from_me_body(reply->readAll()) : QJsonObject();
+    QJsonObject result = reply->error() == QNetworkReply::NoError
+                             ? user_from_me_body(reply->readAll())
+                             : QJsonObject();
     reply->deleteLater();
     return result;
 }

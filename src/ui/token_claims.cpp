@@ -18,7 +18,7 @@ QString display_name_from_token(const QString& access_token) {
     }
     const QJsonObject claims = QJsonDocument::fromJson(QByteArray::fromBase64(payload)).object();
     for (const char* claim : {"nickname", "username", "preferred_username", "name"}) {
-        const QString value = claims.value(QLatin1String(claim)).toString().trimmed();
+        QString value = claims.value(QLatin1String(claim)).toString().trimmed();
         if (!value.isEmpty()) {
             return value;
         }

@@ -25,7 +25,7 @@ constexpr qreal kAvatarRadius = 6.5;
 }  // namespace
 
 QString LaunchScreen::image_cache_root() {
-    const QString root = QDir::cleanPath(
+    QString root = QDir::cleanPath(
         QDir::fromNativeSeparators(diagnostics::appdata_base() + "/.halvark_launcher/cache"));
     QDir().mkpath(root);
     return root;

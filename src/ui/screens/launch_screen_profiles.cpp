@@ -127,7 +127,7 @@ void LaunchScreen::render_server_profiles(const QJsonArray& list) {
         show_empty_server_profiles(QStringLiteral("launch.server_profiles_empty"));
         return;
     }
-    for (const QJsonValue& element : list) {
+    for (const auto& element : list) {
         if (element.isObject() && is_profile_allowed(element.toObject())) {
             visible_profiles.append(element);
         }

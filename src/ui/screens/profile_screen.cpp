@@ -176,7 +176,7 @@ void ProfileScreen::render() {
         roles_list->addItem(app::tr("profile.roles_empty"));
         return;
     }
-    for (const QJsonValue& role : roles) {
+    for (const auto& role : roles) {
         if (role.isObject()) {
             add_role_entry(role.toObject());
         }

@@ -26,11 +26,11 @@ const Palette kPalettes[] = {
     {"#0c1d36", "#3f7fd6", "#dbe9ff", "#1f3f70", "#0a1629"},
 };
 
-QByteArray png_bytes(const QImage& image) {
+QByteArray png_bytes(const QImage& image, const char* format = "PNG") {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    image.save(&buffer, format);
     return bytes;
 }
 
@@ -72,8 +72,8 @@ QImage landscape(QSize size, int seed) {
 
 }  // namespace
 
-QByteArray news_picture(int id) {
-    return png_bytes(landscape(QSize(992, 340), id));
+QByteArray news_picture(int id, QSize size, const char* format) {
+    return png_bytes(landscape(size, id), format);
 }
 
 QByteArray profile_background(int id) {

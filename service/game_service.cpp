@@ -57,6 +57,18 @@ std::optional<QJsonObject> json_body(const httplib::Request& request, httplib::R
     return document.object();
 }
 
+// Without pictures every picture address is left out of the lists.
+QJsonValue without_pictures(const QJsonValue& value) {
+    QJsonArray items;
+    for (const auto& element : value.toArray()) {
+        QJsonObject item = element.toObject();
+        item.insert("images", QJsonArray());
+        item.insert("image_url", "");
+        items.append(item);
+    }
+    return items;
+}
+
 QString base_url(const httplib::Request& request) {
     return "http://" + QString::fromStdString(request.get_header_value("Host"));
 }
@@ -151,7 +163,10 @@ bool GameService::load() {
     }
     for (const auto& item : news_) {
         const int id = item.toObject().value("id").toInt();
-        news_pictures_.insert(id, news_picture(id));
+        if (options_.pictures) {
+            news_pictures_.insert(id, news_picture(id, options_.news_picture_size,
+                                                   options_.news_picture_format.constData()));
+        }
     }
     for (const auto& item : profiles_) {
         const int id = item.toObject().value("id").toInt();
@@ -177,7 +192,11 @@ void GameService::register_routes(httplib::Server& server) {
     server.Get(R"(/news/(\d{1,9}))",
                [this](const httplib::Request& q, httplib::Response& r) { news_page(q, r); });
     server.Get(R"(/api/v1/player-media/avatars/([0-9a-fA-F-]{1,64}))",
-               [](const httplib::Request& q, httplib::Response& r) {
+               [this](const httplib::Request& q, httplib::Response& r) {
+                   if (!options_.pictures) {
+                       send_error(r, 404, "No avatar");
+                       return;
+                   }
                    send_png(r, avatar_picture(QString::fromStdString(q.matches[1])));
                });
     server.Get(R"(/media/news/(\d{1,9})\.png)",
@@ -368,7 +387,7 @@ void GameService::news(const httplib::Request& request, httplib::Response& respo
     for (qsizetype i = 0; i < std::min<qsizetype>(limit, news_.size()); ++i) {
         items.append(with_base(news_.at(i), base_url(request)));
     }
-    send_json(response, 200, items);
+    send_json(response, 200, options_.pictures ? QJsonValue(items) : without_pictures(items));
 }
 
 void GameService::server_profiles(const httplib::Request& request, httplib::Response& response) {
@@ -377,7 +396,9 @@ void GameService::server_profiles(const httplib::Request& request, httplib::Resp
         return;
     }
     response.set_header("Cache-Control", "max-age=60");
-    send_json(response, 200, QJsonObject{{"items", with_base(profiles_, base_url(request))}});
+    const QJsonValue items = with_base(profiles_, base_url(request));
+    send_json(response, 200,
+              QJsonObject{{"items", options_.pictures ? items : without_pictures(items)}});
 }
 
 void GameService::news_page(const httplib::Request& request, httplib::Response& response) {

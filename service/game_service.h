@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSize>
 #include <QString>
 #include <mutex>
 #include <optional>
@@ -21,6 +22,9 @@ struct ServiceOptions {
     QString state_directory;  // signing key, hardware ids, crash reports
     qint64 token_lifetime_seconds = 3600;
     bool fail_server_profiles = false;
+    bool pictures = true;               // news pictures, backgrounds and avatars
+    QSize news_picture_size{992, 340};  // large sizes show the launcher's memory use
+    QByteArray news_picture_format = "PNG";
 };
 
 // Everything the launcher talks to, on one host: account API, crash-report sink, news,

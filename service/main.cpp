@@ -60,8 +60,12 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption session_option(
         "write-session", "Write a remembered session for NICKNAME to FILE and exit.",
         "nickname:file");
-    parser.addOptions(
-        {port_option, data_option, state_option, lifetime_option, fail_option, session_option});
+    const QCommandLineOption no_pictures_option("no-pictures", "Serve no pictures at all.");
+    const QCommandLineOption picture_option("news-pictures",
+                                            "Size and format of the news pictures.",
+                                            "WIDTHxHEIGHT:FORMAT", "992x340:PNG");
+    parser.addOptions({port_option, data_option, state_option, lifetime_option, fail_option,
+                       session_option, no_pictures_option, picture_option});
     parser.process(application);
 
     halvark::service::ServiceOptions options;
@@ -69,6 +73,16 @@ int main(int argc, char* argv[]) {
     options.state_directory = parser.value(state_option);
     options.token_lifetime_seconds = std::max(1LL, parser.value(lifetime_option).toLongLong());
     options.fail_server_profiles = parser.isSet(fail_option);
+    options.pictures = !parser.isSet(no_pictures_option);
+    const QString pictures = parser.value(picture_option);
+    options.news_picture_size = QSize(pictures.section('x', 0, 0).toInt(),
+                                      pictures.section('x', 1).section(':', 0, 0).toInt());
+    options.news_picture_format = pictures.section(':', 1).toLatin1();
+    if (options.news_picture_size.isEmpty() || options.news_picture_size.width() > 10000 ||
+        options.news_picture_size.height() > 10000) {
+        std::fprintf(stderr, "--news-pictures wants WIDTHxHEIGHT:FORMAT within 10000x10000\n");
+        return 1;
+    }
     halvark::service::GameService service(options);
     if (!service.load()) {
         return 1;

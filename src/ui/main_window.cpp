@@ -25,7 +25,11 @@ MainWindow::MainWindow(const app::AppInfo& app_info, QWidget* parent)
         app::Translator::instance().set_language(QStringLiteral("ru"));
     }
     update_title();
-    setWindowIcon(QIcon(QStringLiteral(":/assets/png/icon.png")));
+    // Added with its size, the 1920-pixel icon is decoded only when a platform asks for a
+    // pixmap of it, not while the window is being built.
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/assets/png/icon.png"), QSize(1920, 1920));
+    setWindowIcon(icon);
     setFixedSize(1000, 760);
     build_ui();
 }

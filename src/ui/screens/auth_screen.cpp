@@ -20,7 +20,8 @@ constexpr int kLogoWidth = 160;
 
 // Decodes the large logo straight at the size it is shown.
 QPixmap load_logo() {
-    QImageReader reader(QStringLiteral(":/assets/png/logo.png"));
+    // An explicit format spares probing every image plugin on the way to the first frame.
+    QImageReader reader(QStringLiteral(":/assets/png/logo.png"), "png");
     const QSize full = reader.size();
     if (!full.isValid() || full.width() < 1) {
         return {};

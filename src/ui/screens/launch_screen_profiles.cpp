@@ -26,7 +26,7 @@ constexpr qsizetype kLoggedBodyBytes = 240;
 }  // namespace
 
 std::optional<QJsonArray> LaunchScreen::server_profile_list_from(const QByteArray& body,
-                                                                QString* parse_error) {
+                                                                 QString* parse_error) {
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(body, &error);
     if (parse_error != nullptr) {
@@ -75,8 +75,7 @@ void LaunchScreen::handle_server_profiles_reply(QNetworkReply* reply) {
     if (!list) {
         qCritical().noquote() << QStringLiteral(
                                      "Server profiles parse failed: status=%1 parse=%2 body=%3")
-                                     .arg(QString::number(status), parse_error,
-                                          excerpt);
+                                     .arg(QString::number(status), parse_error, excerpt);
         render_server_profiles(QJsonArray());
         return;
     }

@@ -1,0 +1,126 @@
+// In-process figures: logging, crash report payloads, translator, settings, profile render.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <thread>
+#include <vector>
+
+#include "app/translator.h"
+#include "diagnostics/crash_report.h"
+#include "diagnostics/crash_reporter.h"
+#include "diagnostics/session_log.h"
+#include "storage/settings_store.h"
+#include "ui/screens/profile_screen.h"
+
+using namespace halvark;
+
+namespace {
+
+constexpr int kLinesPerRun = 2000;
+
+void log_lines_through_handler(benchmark::State& state) {
+    const int threads = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        std::vector<std::thread> workers;
+        for (int t = 0; t < threads; ++t) {
+            workers.emplace_back([threads] {
+                for (int i = 0; i < kLinesPerRun / threads; ++i) {
+                    qInfo("benchmark line %d with some ordinary text in it", i);
+                }
+            });
+        }
+        for (auto& worker : workers) {
+            worker.join();
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kLinesPerRun);
+}
+
+// The same work done the plainest way: open, append, close for every line.
+void log_lines_plain_append(benchmark::State& state) {
+    const QString path = diagnostics::logs_directory() + "/plain.txt";
+    for (auto _ : state) {
+        for (int i = 0; i < kLinesPerRun; ++i) {
+            QFile file(path);
+            file.open(QIODevice::WriteOnly | QIODevice::Append);
+            file.write(QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss.zzz").toUtf8() +
+                       " [info] benchmark line with some ordinary text in it\n");
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kLinesPerRun);
+}
+
+void crash_report_payload(benchmark::State& state) {
+    QStringList events;
+    for (int i = 0; i < 200; ++i) {
+        events.append(QString("2026-12-06T10:00:00.000Z [info] recent event number %1").arg(i));
+    }
+    QString log = "===== run.log =====\n";
+    for (int i = 0; i < 1000; ++i) {
+        log += QString("2026-12-06 10:00:00.000 [info] log line number %1 of the session\n").arg(i);
+    }
+    const diagnostics::ReportContext context{
+        "production", "halvark-launcher@0.1.0", {{"uuid", "u"}}, events};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(diagnostics::build_report_payload(
+            "id", {"error", "message", "", "", false}, context, log));
+    }
+}
+
+void translator_lookup(benchmark::State& state) {
+    app::Translator::instance().set_language("en");
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(app::tr("launch.server_profiles_role_blocked"));
+    }
+}
+
+void settings_getter(benchmark::State& state) {
+    storage::SettingsStore().save("en", 4096, false, "/games", true);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(storage::SettingsStore().ram_mb());
+    }
+}
+
+void profile_render_50_roles(benchmark::State& state) {
+    QJsonArray roles;
+    for (int i = 0; i < 50; ++i) {
+        roles.append(QJsonObject{{"role_title", QString("Role %1").arg(i)},
+                                 {"server_name", "Northreach"},
+                                 {"expires_at", "2027-01-01"},
+                                 {"is_active", i % 2 == 0},
+                                 {"role_color", "#f5b942"}});
+    }
+    const QJsonObject user{{"nickname", "Patron"}, {"money", 1534}, {"donate_roles", roles}};
+    ui::screens::ProfileScreen screen;
+    for (auto _ : state) {
+        screen.set_user(user);
+    }
+}
+
+}  // namespace
+
+BENCHMARK(log_lines_through_handler)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(log_lines_plain_append)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(crash_report_payload)->Unit(benchmark::kMillisecond);
+BENCHMARK(translator_lookup);
+BENCHMARK(settings_getter)->Unit(benchmark::kMicrosecond);
+BENCHMARK(profile_render_50_roles)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    QTemporaryDir appdata;
+    qputenv("APPDATA", appdata.path().toUtf8());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    diagnostics::start_session_log();
+    // The launcher's handler, writing into the log; the console echo is switched off.
+    diagnostics::CrashReporter::instance().init({"", "production", "bench"});
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

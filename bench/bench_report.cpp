@@ -1,0 +1,220 @@
+// Runs every figure of the benchmark table and prints it (also as Markdown to a file).
+// Start-up figures time the real launcher as a whole process; a probe preloaded only here
+// ends it once the awaited screen is painted.
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+struct Paths {
+    QString bin;  // the benchmark build folder
+    QString launcher() const { return bin + "/halvark_launcher"; }
+    QString service() const { return bin + "/halvark_service"; }
+    QString probe() const { return bin + "/bench/libhalvark_paint_probe.so"; }
+    QString minimal() const { return bin + "/bench/minimal_window"; }
+    QString inprocess() const { return bin + "/bench/bench_inprocess"; }
+};
+
+struct Run {
+    double ms = 0;
+    qint64 peak_kb = 0;
+};
+
+double median(QList<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values.at(values.size() / 2);
+}
+
+Run run_process(const QString& program, const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, {});
+    process.waitForFinished(60000);
+    Run run{static_cast<double>(clock.nsecsElapsed()) / 1e6, 0};
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    run.peak_kb = QRegularExpression("PROBE peak_kb=(\\d+)").match(err).captured(1).toLongLong();
+    return run;
+}
+
+struct Service {
+    QTemporaryDir state;
+    QProcess process;
+    QString url;
+    bool start(const Paths& paths, const QStringList& options) {
+        process.start(paths.service(),
+                      QStringList{"--port", "0", "--state", state.path()} + options);
+        for (int i = 0; i < 600 && url.isEmpty(); ++i) {
+            process.waitForReadyRead(100);
+            url = QRegularExpression("http://127\\.0\\.0\\.1:\\d+")
+                      .match(QString::fromUtf8(process.readAllStandardOutput()))
+                      .captured();
+        }
+        return !url.isEmpty();
+    }
+    ~Service() {
+        process.terminate();
+        process.waitForFinished(3000);
+    }
+};
+
+QProcessEnvironment launcher_environment(const Paths& paths, const QString& appdata,
+                                         const QString& url, const char* probe) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("APPDATA", appdata);
+    environment.insert("HALVARK_LAUNCHER_API_URL", url);
+    environment.insert("HALVARK_LAUNCHER_SITE_URL", url);
+    environment.insert("LD_PRELOAD", paths.probe());
+    environment.insert("HALVARK_PROBE", probe);
+    return environment;
+}
+
+// Median time and peak memory of the launcher resuming Patron's session against a service.
+QPair<double, qint64> resumed_start(const Paths& paths, const QStringList& service_options,
+                                    const char* probe, int runs) {
+    Service service;
+    QTemporaryDir appdata;
+    if (!service.start(paths, service_options) ||
+        QProcess::execute(paths.service(),
+                          {"--state", service.state.path(), "--write-session",
+                           "Patron:" + appdata.path() + "/.halvark_launcher/session.json"}) != 0) {
+        return {0, 0};
+    }
+    const auto environment = launcher_environment(paths, appdata.path(), service.url, probe);
+    run_process(paths.launcher(), environment);  // warms the disk caches
+    QList<double> times;
+    qint64 peak = 0;
+    for (int i = 0; i < runs; ++i) {
+        const Run run = run_process(paths.launcher(), environment);
+        times.append(run.ms);
+        peak = std::max(peak, run.peak_kb);
+    }
+    return {median(times), peak};
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    const Paths paths{QCoreApplication::applicationDirPath() + "/.."};
+    const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : paths.bin + "/bench.md";
+    constexpr int kRuns = 7;
+    QStringList rows;
+    const auto row = [&rows](const QString& figure, const QString& value, const QString& baseline,
+                             const QString& ratio, const QString& target) {
+        rows.append(
+            QString("| %1 | %2 | %3 | %4 | %5 |").arg(figure, value, baseline, ratio, target));
+        std::printf("%s\n", qPrintable(rows.last()));
+        std::fflush(stdout);
+    };
+
+    // Cold start to the painted sign-in page, against a minimal Qt Widgets window.
+    QList<double> minimal_times;
+    QList<double> signin_times;
+    {
+        Service service;
+        service.start(paths, {"--no-pictures"});
+        for (int i = 0; i < kRuns; ++i) {
+            QProcessEnvironment minimal = QProcessEnvironment::systemEnvironment();
+            minimal.insert("QT_QPA_PLATFORM", "offscreen");
+            minimal_times.append(run_process(paths.minimal(), minimal).ms);
+            QTemporaryDir appdata;
+            signin_times.append(
+                run_process(paths.launcher(),
+                            launcher_environment(paths, appdata.path(), service.url, "signin"))
+                    .ms);
+        }
+    }
+    const double minimal = median(minimal_times);
+    const double signin = median(signin_times);
+    row("Cold start to the painted sign-in page", QString("%1 ms").arg(signin, 0, 'f', 1),
+        QString("%1 ms (minimal window)").arg(minimal, 0, 'f', 1),
+        QString("%1×").arg(signin / minimal, 0, 'f', 2), "≤ 1.5×");
+
+    const auto [home, home_peak] = resumed_start(paths, {}, "home", kRuns);
+    const auto [bare, bare_peak] = resumed_start(paths, {"--no-pictures"}, "home-bare", kRuns);
+    row("Saved session to the painted home screen, pictures from a warm disk cache",
+        QString("%1 ms (%2 ms after the sign-in page's cold start)")
+            .arg(home, 0, 'f', 1)
+            .arg(home - signin, 0, 'f', 1),
+        QString("%1 ms (no pictures)").arg(bare, 0, 'f', 1),
+        QString("%1×").arg(home / bare, 0, 'f', 2), "report; ready ≤ 150 ms");
+
+    for (const char* format : {"JPEG", "PNG"}) {
+        const auto [big, big_peak] = resumed_start(
+            paths, {"--news-pictures", QString("8000x6000:%1").arg(format)}, "home", 3);
+        row(QString("Peak memory with four 8000×6000 %1 news pictures").arg(format),
+            QString("%1 MiB").arg(big_peak / 1024.0, 0, 'f', 1),
+            QString("%1 MiB (no pictures)").arg(bare_peak / 1024.0, 0, 'f', 1),
+            QString("+%1 MiB").arg((big_peak - bare_peak) / 1024.0, 0, 'f', 1), "≤ +40 MiB");
+    }
+
+    // In-process figures from Google Benchmark.
+    QProcess inprocess;
+    inprocess.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    inprocess.setStandardErrorFile(QProcess::nullDevice());
+    inprocess.start(paths.inprocess(), {"--benchmark_format=json", "--benchmark_repetitions=5",
+                                        "--benchmark_report_aggregates_only=true"});
+    inprocess.waitForFinished(300000);
+    QHash<QString, QJsonObject> medians;
+    for (const auto& value : QJsonDocument::fromJson(inprocess.readAllStandardOutput())
+                                 .object()
+                                 .value("benchmarks")
+                                 .toArray()) {
+        const QJsonObject result = value.toObject();
+        if (result.value("aggregate_name").toString() == "median") {
+            medians.insert(result.value("run_name").toString(), result);
+        }
+    }
+    const auto per_second = [&](const QString& name) {
+        return medians.value(name).value("items_per_second").toDouble();
+    };
+    const double plain = per_second("log_lines_plain_append/real_time");
+    for (const auto& [name, label] :
+         {QPair<QString, QString>{"log_lines_through_handler/1/real_time", "one thread"},
+          {"log_lines_through_handler/4/real_time", "four threads"}}) {
+        row(QString("Log lines per second through the message handler, %1").arg(label),
+            QString("%1").arg(per_second(name), 0, 'f', 0),
+            QString("%1 (plain append loop)").arg(plain, 0, 'f', 0),
+            QString("%1×").arg(per_second(name) / plain, 0, 'f', 2), "≥ 0.7×");
+    }
+    const auto time_of = [&](const QString& name) {
+        const QJsonObject result = medians.value(name);
+        return QString("%1 %2")
+            .arg(result.value("real_time").toDouble(), 0, 'f', 3)
+            .arg(result.value("time_unit").toString());
+    };
+    row("Crash report payload, 200 events and a 1000-line log", time_of("crash_report_payload"),
+        "—", "—", "≤ 5 ms");
+    row("Translator lookup", time_of("translator_lookup"), "—", "—", "report");
+    row("Settings getter (reads settings.json)", time_of("settings_getter"), "—", "—", "report");
+    row("Profile render with 50 donate roles", time_of("profile_render_50_roles"), "—", "—",
+        "report");
+
+    QFile file(output);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(QString("Machine: %1, %2 cores; %3\n\n| Figure | Median | Baseline | Ratio | "
+                           "Target |\n|---|---|---|---|---|\n%4\n")
+                       .arg(QSysInfo::prettyProductName())
+                       .arg(QThread::idealThreadCount())
+                       .arg(QDateTime::currentDateTimeUtc().toString("yyyy-MM-dd"), rows.join('\n'))
+                       .toUtf8());
+    }
+    std::printf("Written to %s\n", qPrintable(output));
+    return 0;
+}

@@ -8,7 +8,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes = fuzz_bytes(data, size);
     for (const QSize target : {QSize(), QSize(256, 64)}) {
         const QImage image = decode_bounded_image(bytes, target);
-        if (static_cast<qint64>(image.width()) * image.height() > halvark::ui::screens::kMaxImagePixels) {
+        if (static_cast<qint64>(image.width()) * image.height() >
+            halvark::ui::screens::kMaxImagePixels) {
             __builtin_trap();
         }
     }

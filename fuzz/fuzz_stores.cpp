@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         file.write(fuzz_bytes(data, size));
     }
     const SettingsStore settings;
-    if (settings.language().isEmpty() || settings.ram_mb() < 1 || settings.game_directory().isEmpty()) {
+    if (settings.language().isEmpty() || settings.ram_mb() < 1 ||
+        settings.game_directory().isEmpty()) {
         __builtin_trap();
     }
     settings.auto_ram();

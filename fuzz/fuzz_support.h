@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QApplication>
+#include <QByteArray>
 #include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>

@@ -8,6 +8,7 @@
 
 #include "app/translator.h"
 #include "diagnostics/crash_reporter.h"
+#include "ui/png_icon_engine.h"
 #include "ui/screens/auth_screen.h"
 #include "ui/screens/launch_screen.h"
 #include "ui/screens/profile_screen.h"
@@ -25,11 +26,7 @@ MainWindow::MainWindow(const app::AppInfo& app_info, QWidget* parent)
         app::Translator::instance().set_language(QStringLiteral("ru"));
     }
     update_title();
-    // Added with its size, the 1920-pixel icon is decoded only when a platform asks for a
-    // pixmap of it, not while the window is being built.
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/assets/png/icon.png"), QSize(1920, 1920));
-    setWindowIcon(icon);
+    setWindowIcon(QIcon(new PngIconEngine(QStringLiteral(":/assets/png/icon.png"))));
     setFixedSize(1000, 760);
     build_ui();
 }

@@ -51,7 +51,30 @@ QString app_style_sheet() {
         // rules above hold in every state; these restore the enabled colours.
         "#server_profile_dropdown_button #server_profile_title:enabled {color: #ffffff;}"
         "#server_profile_dropdown_button #server_profile_description:enabled {color: #ffffff;}"
-        "#server_profile_dropdown_button #server_profile_arrow:enabled {color: #d5e3ff;}");
+        "#server_profile_dropdown_button #server_profile_arrow:enabled {color: #d5e3ff;}"
+        // The settings screen's tabs and value controls, which would otherwise keep the
+        // platform's light look on the dark page.
+        "QTabWidget::pane {border: none;}"
+        "QTabBar {qproperty-drawBase: 0;}"
+        "QTabBar::tab {background: #121f33; color: #b4c2d9; border: 1px solid #2b3f5c; "
+        "border-bottom: none; border-top-left-radius: 8px; border-top-right-radius: 8px; "
+        "padding: 7px 16px; margin-right: 4px;}"
+        "QTabBar::tab:selected {background: #253247; color: #ffffff;}"
+        "QComboBox, QSpinBox {background: #0b121d; color: #edf3ff; border: 1px solid #2a3c58; "
+        "border-radius: 8px; padding: 6px 10px;}"
+        "QComboBox:focus, QSpinBox:focus {border-color: #4788ff;}"
+        "QComboBox::drop-down {border: none; width: 28px;}"
+        "QComboBox::down-arrow {image: url(:/assets/svg/chevron-down.svg); width: 14px; height: "
+        "14px;}"
+        "QSpinBox::up-button, QSpinBox::down-button {width: 0px; border: none;}"
+        "QComboBox:disabled, QSpinBox:disabled {color: #6f7f99;}"
+        "QComboBox QAbstractItemView {background: #0f1828; color: #edf3ff; "
+        "selection-background-color: #2d6cdf; border: 1px solid #2b3f5c;}"
+        "QSlider::groove:horizontal {height: 6px; background: #253247; border-radius: 3px;}"
+        "QSlider::sub-page:horizontal {background: #2f76f2; border-radius: 3px;}"
+        "QSlider::sub-page:horizontal:disabled {background: #3b4a63;}"
+        "QSlider::handle:horizontal {background: #e9f0ff; width: 16px; margin: -5px 0; "
+        "border-radius: 8px;}");
 }
 
 }  // namespace halvark::ui

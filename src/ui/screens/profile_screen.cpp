@@ -60,7 +60,11 @@ ProfileScreen::ProfileScreen(QWidget* parent) : QWidget(parent) {
     layout->addWidget(name_label);
 
     auto* card = new QWidget(this);
-    card->setStyleSheet("background: #0f1828; border: 1px solid #2b3f5c; border-radius: 10px;");
+    card->setObjectName("profile_card");
+    // Scoped to the card: unscoped, the frame would be drawn around every line in it too.
+    card->setAttribute(Qt::WA_StyledBackground);
+    card->setStyleSheet(
+        "#profile_card {background: #0f1828; border: 1px solid #2b3f5c; border-radius: 10px;}");
     auto* card_layout = new QVBoxLayout(card);
     card_layout->setContentsMargins(12, 12, 12, 12);
     card_layout->setSpacing(8);

@@ -1,7 +1,6 @@
 #include "diagnostics/crash_report.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QJsonDocument>
 #include <QMutexLocker>
 #include <QNetworkAccessManager>
@@ -13,6 +12,7 @@
 #include "diagnostics/machine_info.h"
 #include "diagnostics/reply_wait.h"
 #include "diagnostics/session_log.h"
+#include "diagnostics/timestamps.h"
 
 namespace halvark::diagnostics {
 
@@ -55,8 +55,7 @@ QJsonObject build_report_payload(const QString& event_id, const ReportEvent& eve
     };
     return QJsonObject{
         {"type", QStringLiteral("error")},
-        {"timestamp_utc",
-         QDateTime::currentDateTimeUtc().toString("yyyy-MM-ddTHH:mm:ss.zzz") + 'Z'},
+        {"timestamp_utc", utc_timestamp()},
         {"message", event.message},
         {"stacktrace", event.stacktrace},
         {"exception_type", event.exception_type},

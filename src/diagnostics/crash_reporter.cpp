@@ -1,13 +1,13 @@
 #include "diagnostics/crash_reporter.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QThread>
 #include <cstdlib>
 #include <exception>
 #include <mutex>
 
 #include "diagnostics/session_log.h"
+#include "diagnostics/timestamps.h"
 
 namespace halvark::diagnostics {
 
@@ -15,10 +15,6 @@ namespace {
 
 QtMessageHandler previous_handler = nullptr;
 std::once_flag handler_once;
-
-QString utc_stamp() {
-    return QDateTime::currentDateTimeUtc().toString("yyyy-MM-ddTHH:mm:ss.zzz") + 'Z';
-}
 
 bool on_gui_thread() {
     const QCoreApplication* app = QCoreApplication::instance();
@@ -100,7 +96,7 @@ void CrashReporter::add_breadcrumb(const QString& text) {
     if (recent_events_.size() >= kMaxRecentEvents) {
         recent_events_.pop_front();
     }
-    recent_events_.push_back(utc_stamp() + ' ' + text);
+    recent_events_.push_back(utc_timestamp() + ' ' + text);
 }
 
 bool CrashReporter::begin_sending() {

@@ -10,6 +10,7 @@
 
 #include "diagnostics/hwid.h"
 #include "diagnostics/machine_info.h"
+#include "diagnostics/timestamps.h"
 
 namespace halvark::diagnostics {
 
@@ -21,6 +22,18 @@ const QString kEndMarker = QStringLiteral("=== End Session Header ===");
 // Guards the file's creation, its header and every appended line.
 QMutex log_mutex;
 QString current_log_path;
+// Kept open between lines, unbuffered: each line reaches the file (and any reader of it)
+// before append_log_line returns, without paying an open and a close per line.
+QFile log_file;
+
+// Opens the current log for appending unless it already is; false when it cannot be.
+bool ensure_log_open() {
+    if (log_file.isOpen()) {
+        return true;
+    }
+    log_file.setFileName(current_log_path);
+    return log_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+}
 
 void ensure_logs_directory() {
     QDir().mkpath(logs_directory());
@@ -71,11 +84,9 @@ void start_session_log() {
     }
     const QString name = QDateTime::currentDateTime().toString("yyyy-MM-dd_HH-mm-ss") + ".log";
     current_log_path = logs_directory() + '/' + name;
-    QFile file(current_log_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        return;
+    if (ensure_log_open()) {
+        log_file.write(header_text());
     }
-    file.write(header_text());
 }
 
 void append_log_line(const QString& text) {
@@ -85,13 +96,13 @@ void append_log_line(const QString& text) {
         start_session_log();
         lock.relock();
     }
-    QFile file(current_log_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        return;
+    if (!ensure_log_open()) {
+        return;  // tried again with the next line
     }
-    const QString line =
-        QDateTime::currentDateTime().toString("yyyy-MM-dd HH:mm:ss.zzz") + ' ' + text + '\n';
-    file.write(line.toUtf8());
+    const QByteArray line = (local_log_timestamp() + ' ' + text + '\n').toUtf8();
+    if (log_file.write(line) != line.size()) {
+        log_file.close();  // reopened for the next line
+    }
 }
 
 QStringList session_header_lines() {

@@ -18,14 +18,6 @@ using namespace halvark::testing;
 
 namespace {
 
-// Closes the next message box and keeps its text.
-void capture_next_message(QString* text) {
-    handle_next_modal<QMessageBox>([text](QMessageBox* box) {
-        *text = box->text();
-        box->accept();
-    });
-}
-
 void answer_next_code(const QString& code, bool accept = true) {
     handle_next_modal<QInputDialog>([code, accept](QInputDialog* dialog) {
         dialog->setTextValue(code);

@@ -35,10 +35,7 @@ class AccountTimeoutsTest : public QObject {
     void login_times_out() {
         fixture->service.never_answer("POST", kLoginPath);
         QString shown;
-        handle_next_modal<QMessageBox>([&shown](QMessageBox* box) {
-            shown = box->text();
-            box->accept();
-        });
+        capture_next_message(&shown);
         QString name, token;
         qint64 expires = 0;
         clock.start();

@@ -56,10 +56,7 @@ class HostileServiceTest : public QObject {
     }
     void sign_in_fails_politely(ui::MainWindow& window) {
         QString shown;
-        handle_next_modal<QMessageBox>([&shown](QMessageBox* box) {
-            shown = box->text();
-            box->accept();
-        });
+        capture_next_message(&shown);
         QString name, token;
         qint64 expires = 0;
         QVERIFY(!window.perform_login("Rook", "pw", name, token, expires));

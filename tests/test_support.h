@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
@@ -53,6 +54,14 @@ void handle_next_modal(std::function<void(Dialog*)> act) {
         }
     });
     timer->start();
+}
+
+// Closes the next message box and keeps its text in `text`.
+inline void capture_next_message(QString* text) {
+    handle_next_modal<QMessageBox>([text](QMessageBox* box) {
+        *text = box->text();
+        box->accept();
+    });
 }
 
 }  // namespace halvark::testing

@@ -310,7 +310,11 @@ class LaunchScreenTest : public QObject {
         std::atomic<int> calls{0};
         service->on("GET", kProfilesPath, [&calls](const RecordedRequest&) {
             if (calls.fetch_add(1) == 0) {
-                return Reply{200, R"([{"name":"Alpha"}])"};
+                // Not stored: a cached copy would let Qt mix it into the failing reply.
+                return Reply{200,
+                             R"([{"name":"Alpha"}])",
+                             "application/json",
+                             {{"Cache-Control", "no-store"}}};
             }
             QThread::msleep(300);
             return Reply{500, "{}"};

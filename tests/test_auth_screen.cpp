@@ -2,10 +2,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <QtTest>
 
 #include "app/translator.h"
 #include "ui/components/app_button.h"
+#include "ui/screens/auth_logo.h"
 #include "ui/screens/auth_screen.h"
 #include "ui/style_sheet.h"
 
@@ -94,6 +96,23 @@ class AuthScreenTest : public QObject {
         const QLabel* logo = screen.findChild<QLabel*>("auth_logo");
         QVERIFY(logo != nullptr);
         QCOMPARE(logo->pixmap().width(), 160);
+    }
+
+    void logo_decoded_ahead_is_in_place_for_the_first_frame() {
+        halvark::ui::screens::start_logo_decoding();
+        QWidget card;
+        card.setFixedSize(330, 280);
+        auto* layout = new QVBoxLayout(&card);
+        auto* screen = new AuthScreen(&card);
+        layout->addWidget(screen);
+        auto* logo = screen->findChild<QLabel*>("auth_logo");
+        QVERIFY(logo->pixmap().isNull());  // still with the worker until the page shows
+
+        card.show();  // no event is processed between showing and the first paint here
+        QCOMPARE(logo->pixmap().size(), QSize(160, 90));
+        QVERIFY(logo->height() >= 90);
+        QVERIFY(logo->geometry().bottom() < fields(*screen).at(0)->geometry().top());
+        QVERIFY(!halvark::ui::screens::logo_decoding_pending());
     }
 
     void button_roles_are_styled() {

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QFrame>
-#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QVBoxLayout>
@@ -11,28 +10,9 @@
 #include "app/translator.h"
 #include "ui/components/app_button.h"
 #include "ui/components/app_line_edit.h"
+#include "ui/screens/auth_logo.h"
 
 namespace halvark::ui::screens {
-
-namespace {
-
-constexpr int kLogoWidth = 160;
-
-// Decodes the large logo straight at the size it is shown.
-QPixmap load_logo() {
-    // An explicit format spares probing every image plugin on the way to the first frame.
-    QImageReader reader(QStringLiteral(":/assets/png/logo.png"), "png");
-    const QSize full = reader.size();
-    if (!full.isValid() || full.width() < 1) {
-        return {};
-    }
-    reader.setScaledSize(
-        full.scaled(kLogoWidth, full.height() * kLogoWidth / full.width(), Qt::KeepAspectRatio));
-    reader.setQuality(100);
-    return QPixmap::fromImage(reader.read());
-}
-
-}  // namespace
 
 using components::AppButton;
 using components::AppLineEdit;
@@ -52,9 +32,9 @@ AuthScreen::AuthScreen(QWidget* parent) : QWidget(parent) {
     logo_label = new QLabel(surface);
     logo_label->setObjectName("auth_logo");
     logo_label->setAlignment(Qt::AlignCenter);
-    const QPixmap logo = load_logo();
-    if (!logo.isNull()) {
-        logo_label->setPixmap(logo);
+    // A logo still being decoded on another thread is collected when the page is first shown.
+    if (!logo_decoding_pending()) {
+        collect_logo();
     }
     layout->addWidget(logo_label, 0, Qt::AlignCenter);
 
@@ -90,6 +70,22 @@ AuthScreen::AuthScreen(QWidget* parent) : QWidget(parent) {
 }
 
 AuthScreen::~AuthScreen() = default;
+
+void AuthScreen::collect_logo() {
+    const QImage logo = take_logo_image();
+    if (!logo.isNull()) {
+        logo_label->setPixmap(QPixmap::fromImage(logo));
+    }
+}
+
+void AuthScreen::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (logo_decoding_pending()) {
+        collect_logo();
+        // Lay the form out around the logo now, before the first frame is painted.
+        logo_label->parentWidget()->layout()->activate();
+    }
+}
 
 void AuthScreen::set_on_login(LoginCallback callback) {
     on_login = std::move(callback);

@@ -86,6 +86,23 @@ class MainWindowFlowsTest : public QObject {
         QCOMPARE(service().requests_to("GET", kMePath).size(), 0);
     }
 
+    void hidden_screens_wait_for_the_first_frame() {
+        auto window = fixture->make_window();
+        QVERIFY(find_widget<ui::screens::LaunchScreen>(window.get()) == nullptr);
+        window->change_language("en");  // reaches the screens built later too
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_VERIFY(find_widget<ui::screens::LaunchScreen>(window.get()) != nullptr);
+        const QStackedWidget* screens = screen_stack(*window);
+        QCOMPARE(screens->count(), 3);
+        QVERIFY(dynamic_cast<ui::screens::ProfileScreen*>(screens->widget(1)) != nullptr);
+        const QList<QPushButton*> buttons = screens->widget(0)->findChildren<QPushButton*>();
+        QVERIFY(std::any_of(buttons.begin(), buttons.end(),
+                            [](const QPushButton* button) { return button->text() == "Play"; }));
+        QTRY_COMPARE(service().requests_to("GET", "/api/v1/news").size(), 1);
+        QCOMPARE(page_stack(*window)->currentIndex(), 0);
+    }
+
     void sign_in_with_remember_saves_the_session_data() {
         QTest::addColumn<bool>("remember");
         QTest::newRow("remember") << true;

@@ -1,9 +1,11 @@
 #include "ui/main_window.h"
 
 #include <QDateTime>
+#include <QEvent>
 #include <QFrame>
 #include <QIcon>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/translator.h"
@@ -74,6 +76,20 @@ void MainWindow::build_ui() {
     main_layout->addWidget(screen_stack);
     page_stack->addWidget(main_page);
 
+    setCentralWidget(central);
+    setStyleSheet(app_style_sheet());
+
+    auth_screen->set_on_login([this](const QString& login, const QString& password, bool remember) {
+        handle_sign_in(login, password, remember);
+    });
+    retranslate_all();
+    resume_saved_session();
+}
+
+void MainWindow::build_main_screens() {
+    if (launch_screen != nullptr) {
+        return;
+    }
     launch_screen = new screens::LaunchScreen(screen_stack);
     launch_screen->set_server_list_background_enabled(settings.server_list_background_enabled());
     profile_screen = new screens::ProfileScreen(screen_stack);
@@ -82,12 +98,6 @@ void MainWindow::build_ui() {
     screen_stack->addWidget(profile_screen);
     screen_stack->addWidget(settings_screen);
 
-    setCentralWidget(central);
-    setStyleSheet(app_style_sheet());
-
-    auth_screen->set_on_login([this](const QString& login, const QString& password, bool remember) {
-        handle_sign_in(login, password, remember);
-    });
     launch_screen->set_on_logout([this] { handle_sign_out(); });
     launch_screen->set_on_open_settings([this] { open_settings(); });
     launch_screen->set_on_open_profile([this] { open_profile(); });
@@ -101,9 +111,14 @@ void MainWindow::build_ui() {
         [this](const QString& code) { change_language(code); });
     settings_screen->set_on_auto_ram_toggled([this](bool checked) { apply_auto_ram(checked); });
     settings_screen->set_on_force_report([this] { return force_report(); });
+}
 
-    retranslate_all();
-    resume_saved_session();
+bool MainWindow::event(QEvent* event) {
+    // The sign-in page is painted without waiting for the screens it hides.
+    if (event->type() == QEvent::Paint && launch_screen == nullptr) {
+        QTimer::singleShot(0, this, [this] { build_main_screens(); });
+    }
+    return QMainWindow::event(event);
 }
 
 void MainWindow::resume_saved_session() {
@@ -117,6 +132,7 @@ void MainWindow::resume_saved_session() {
         page_stack->setCurrentIndex(0);
         return;
     }
+    build_main_screens();
     access_token = saved->access_token;
     user = fetch_me(access_token);
     submit_hwid(access_token);
@@ -146,6 +162,7 @@ void MainWindow::handle_sign_in(const QString& login, const QString& password, b
     if (!perform_login(login, password, name, token, expires_at)) {
         return;
     }
+    build_main_screens();
     access_token = token;
     user = fetch_me(access_token);
     submit_hwid(access_token);
@@ -165,6 +182,7 @@ void MainWindow::handle_sign_in(const QString& login, const QString& password, b
 }
 
 void MainWindow::handle_sign_out() {
+    build_main_screens();
     session_store.clear();
     access_token.clear();
     user = QJsonObject();
@@ -178,6 +196,7 @@ void MainWindow::handle_sign_out() {
 }
 
 void MainWindow::open_profile() {
+    build_main_screens();
     if (!access_token.trimmed().isEmpty()) {
         const QJsonObject fresh = fetch_me(access_token);
         if (!fresh.isEmpty()) {
@@ -207,9 +226,11 @@ bool MainWindow::force_report() {
 void MainWindow::retranslate_all() {
     update_title();
     auth_screen->retranslate();
-    launch_screen->retranslate();
-    profile_screen->retranslate();
-    settings_screen->retranslate();
+    if (launch_screen != nullptr) {  // screens built later take the language they find
+        launch_screen->retranslate();
+        profile_screen->retranslate();
+        settings_screen->retranslate();
+    }
 }
 
 }  // namespace halvark::ui

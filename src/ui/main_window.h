@@ -75,8 +75,14 @@ class MainWindow : public QMainWindow {
     void change_language(const QString& code);
     void apply_auto_ram(bool checked);
 
+  protected:
+    bool event(QEvent* event) override;
+
   private:
     void build_ui();
+    // The launch, profile and settings screens, which the sign-in page does not show: built
+    // right after the window's first frame, or at once by whatever needs them before that.
+    void build_main_screens();
     void resume_saved_session();
     void update_title();
 

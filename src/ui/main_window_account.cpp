@@ -212,6 +212,7 @@ bool MainWindow::submit_hwid(const QString& token) {
 }
 
 void MainWindow::show_signed_in(const QString& display_name) {
+    build_main_screens();
     launch_screen->set_account_name(display_name);
     launch_screen->set_avatar_uuid(user.value("uuid").toString());
     profile_screen->set_display_name(display_name);

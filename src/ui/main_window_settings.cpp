@@ -25,6 +25,7 @@ qint32 ram_to_store(bool auto_ram, qint32 requested, qint32 total) {
 }  // namespace
 
 void MainWindow::open_settings() {
+    build_main_screens();
     const qint32 total = total_physical_memory_mb();
     const qint32 max = max_ram_mb(total);
     const bool auto_ram = settings.auto_ram();
@@ -65,6 +66,7 @@ void MainWindow::save_settings(const QString& language, qint32 ram_mb, bool auto
     settings.save(language_changed ? language : saved_language, ram, auto_ram,
                   directory_changed ? directory : settings.game_directory(),
                   server_list_background_enabled);
+    build_main_screens();
     launch_screen->set_server_list_background_enabled(server_list_background_enabled);
     if (language_changed) {
         retranslate_all();
@@ -83,6 +85,7 @@ void MainWindow::change_language(const QString& code) {
 }
 
 void MainWindow::apply_auto_ram(bool checked) {
+    build_main_screens();
     if (checked) {
         settings_screen->set_ram_mb(recommended_ram_mb(total_physical_memory_mb()));
     }

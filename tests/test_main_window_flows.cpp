@@ -103,6 +103,25 @@ class MainWindowFlowsTest : public QObject {
         QCOMPARE(page_stack(*window)->currentIndex(), 0);
     }
 
+    void window_icon_comes_in_every_asked_size() {
+        auto window = fixture->make_window();
+        const QIcon icon = window->windowIcon();
+        const QImage large = icon.pixmap(QSize(512, 512)).toImage();
+        QCOMPARE(large.size(), QSize(512, 512));
+        for (const int side : {128, 64, 32, 16}) {
+            const QImage small = icon.pixmap(QSize(side, side)).toImage();
+            QCOMPARE(small.size(), QSize(side, side));
+            // The same picture at every size: a point of the background above the letter.
+            const QColor expected = large.pixelColor(256, 76);
+            const QColor actual = small.pixelColor(side / 2, side * 3 / 20);
+            QVERIFY2(qAbs(expected.red() - actual.red()) + qAbs(expected.green() - actual.green()) +
+                             qAbs(expected.blue() - actual.blue()) <
+                         40,
+                     qPrintable(QString("%1 px").arg(side)));
+        }
+        QVERIFY(icon.pixmap(QSize(0, 0)).isNull());
+    }
+
     void sign_in_with_remember_saves_the_session_data() {
         QTest::addColumn<bool>("remember");
         QTest::newRow("remember") << true;

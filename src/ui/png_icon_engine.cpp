@@ -6,13 +6,33 @@
 
 namespace halvark::ui {
 
+namespace {
+
+constexpr int kSmallMasterSize = 256;
+
+}  // namespace
+
 PngIconEngine::PngIconEngine(QString path) : path_(std::move(path)) {}
 
-QPixmap PngIconEngine::pixmap(const QSize& size, QIcon::Mode, QIcon::State) {
+QImage PngIconEngine::decode(const QSize& size) const {
     QImageReader reader(path_, "png");
     reader.setAutoDetectImageFormat(false);  // loading every image plugin costs ~25 ms
     reader.setScaledSize(size);
-    return QPixmap::fromImage(reader.read());
+    return reader.read();
+}
+
+QPixmap PngIconEngine::pixmap(const QSize& size, QIcon::Mode, QIcon::State) {
+    if (size.isEmpty()) {
+        return {};
+    }
+    if (size.width() > kSmallMasterSize || size.height() > kSmallMasterSize) {
+        return QPixmap::fromImage(decode(size));
+    }
+    if (small_master_.isNull()) {
+        small_master_ = decode(QSize(kSmallMasterSize, kSmallMasterSize));
+    }
+    return QPixmap::fromImage(
+        small_master_.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 void PngIconEngine::paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
@@ -25,7 +45,9 @@ QSize PngIconEngine::actualSize(const QSize& size, QIcon::Mode, QIcon::State) {
 }
 
 QIconEngine* PngIconEngine::clone() const {
-    return new PngIconEngine(path_);
+    auto* copy = new PngIconEngine(path_);
+    copy->small_master_ = small_master_;
+    return copy;
 }
 
 }  // namespace halvark::ui

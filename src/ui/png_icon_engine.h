@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QIconEngine>
+#include <QImage>
 #include <QString>
 
 namespace halvark::ui {
 
-// An icon for a large PNG that decodes it only when a pixmap is asked for, straight at the
-// asked size, and without probing every image plugin to learn the format.
+// An icon for a large PNG that decodes it only when a pixmap is asked for, and only once for
+// all the small sizes a desktop asks for together (X11 wants four before the first frame).
 class PngIconEngine : public QIconEngine {
   public:
     explicit PngIconEngine(QString path);
@@ -17,7 +18,10 @@ class PngIconEngine : public QIconEngine {
     QIconEngine* clone() const override;
 
   private:
+    QImage decode(const QSize& size) const;
+
     QString path_;
+    QImage small_master_;  // decoded at the largest common icon size; smaller ones scale it
 };
 
 }  // namespace halvark::ui

@@ -444,6 +444,32 @@ class LaunchScreenTest : public QObject {
         QCOMPARE(ui::screens::decode_bounded_image(two_colour_png(8, 8, Qt::red, Qt::red)).size(),
                  QSize(8, 8));
     }
+
+    void pictures_decode_off_the_window_thread() {
+        QObject receiver;
+        QList<QImage> results;
+        QThread* called_on = nullptr;
+        ui::screens::decode_bounded_image_later(&receiver,
+                                                two_colour_png(64, 32, Qt::red, Qt::blue),
+                                                QSize(16, 8), [&](const QImage& picture) {
+                                                    results.append(picture);
+                                                    called_on = QThread::currentThread();
+                                                });
+        QVERIFY(results.isEmpty());  // never answered before the call returns
+        QTRY_COMPARE(results.size(), 1);
+        QCOMPARE(results.first().size(), QSize(16, 8));
+        QCOMPARE(called_on, receiver.thread());
+
+        // A receiver gone before the picture is ready hears nothing.
+        int late_calls = 0;
+        auto gone = std::make_unique<QObject>();
+        ui::screens::decode_bounded_image_later(gone.get(),
+                                                two_colour_png(64, 32, Qt::red, Qt::blue), QSize(),
+                                                [&](const QImage&) { ++late_calls; });
+        gone.reset();
+        QTest::qWait(300);
+        QCOMPARE(late_calls, 0);
+    }
 };
 
 QTEST_MAIN(LaunchScreenTest)

@@ -12,6 +12,7 @@
 
 class QAction;
 class QFrame;
+class QImage;
 class QLabel;
 class QMenu;
 class QNetworkDiskCache;
@@ -81,6 +82,7 @@ class LaunchScreen : public QWidget {
     void set_server_profile_labels(const QString& title, const QString& description);
     void set_background_url(const QString& address);
     void redraw_background();
+    void show_background(const QImage& picture);
     void open_server_profile_menu();
     void select_menu_entry(QAction* entry);
     void show_empty_server_profiles(const QString& key);
@@ -88,6 +90,7 @@ class LaunchScreen : public QWidget {
     void load_news_image(const QString& address, QLabel* label, bool primary);
     void load_avatar();
     void show_default_avatar();
+    void show_avatar(const QImage& picture);
 
     Callback on_logout;
     Callback on_open_settings;

@@ -62,16 +62,19 @@ void LaunchScreen::load_news_image(const QString& address, QLabel* label, bool p
     connect(reply, &QNetworkReply::finished, label, [reply, label, primary] {
         reply->deleteLater();
         const QSize target = primary ? kPrimaryNewsSize : kSideNewsSize;
-        QImage picture;
-        if (reply->error() == QNetworkReply::NoError) {
-            picture = decode_bounded_image(reply->readAll(), target);
-        }
-        if (picture.isNull()) {
-            label->clear();
+        const auto show = [label, target](const QImage& picture) {
+            if (picture.isNull()) {
+                label->clear();
+                return;
+            }
+            label->setPixmap(QPixmap::fromImage(picture).scaled(
+                target, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
+        };
+        if (reply->error() != QNetworkReply::NoError) {
+            show(QImage());
             return;
         }
-        label->setPixmap(QPixmap::fromImage(picture).scaled(target, Qt::KeepAspectRatioByExpanding,
-                                                            Qt::SmoothTransformation));
+        decode_bounded_image_later(label, reply->readAll(), target, show);
     });
 }
 
@@ -98,30 +101,39 @@ void LaunchScreen::load_avatar() {
         if (requested != avatar_uuid) {
             return;  // a later identifier replaced this one
         }
-        QImage picture;
-        if (reply->error() == QNetworkReply::NoError) {
-            picture = decode_bounded_image(reply->readAll());
-        }
-        if (picture.isNull()) {
+        if (reply->error() != QNetworkReply::NoError) {
             show_default_avatar();
             return;
         }
-        const QImage scaled = picture.scaled(
-            kAvatarSide, kAvatarSide, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-        QPixmap canvas(kAvatarSide, kAvatarSide);
-        canvas.fill(Qt::transparent);
-        QPainter painter(&canvas);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath clip;
-        clip.addRoundedRect(QRectF(0, 0, kAvatarSide, kAvatarSide), kAvatarRadius, kAvatarRadius,
-                            Qt::AbsoluteSize);
-        painter.setClipPath(clip);
-        // Anchored at the top-left: a wide picture shows its left part, a tall one its top.
-        painter.drawImage(QPointF(0, 0), scaled);
-        painter.end();
-        profile_button->setIcon(QIcon(canvas));
-        profile_button->setIconSize(QSize(kAvatarSide, kAvatarSide));
+        decode_bounded_image_later(this, reply->readAll(), QSize(),
+                                   [this, requested](const QImage& picture) {
+                                       if (requested == avatar_uuid) {
+                                           show_avatar(picture);
+                                       }
+                                   });
     });
+}
+
+void LaunchScreen::show_avatar(const QImage& picture) {
+    if (picture.isNull()) {
+        show_default_avatar();
+        return;
+    }
+    const QImage scaled = picture.scaled(kAvatarSide, kAvatarSide, Qt::KeepAspectRatioByExpanding,
+                                         Qt::SmoothTransformation);
+    QPixmap canvas(kAvatarSide, kAvatarSide);
+    canvas.fill(Qt::transparent);
+    QPainter painter(&canvas);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath clip;
+    clip.addRoundedRect(QRectF(0, 0, kAvatarSide, kAvatarSide), kAvatarRadius, kAvatarRadius,
+                        Qt::AbsoluteSize);
+    painter.setClipPath(clip);
+    // Anchored at the top-left: a wide picture shows its left part, a tall one its top.
+    painter.drawImage(QPointF(0, 0), scaled);
+    painter.end();
+    profile_button->setIcon(QIcon(canvas));
+    profile_button->setIconSize(QSize(kAvatarSide, kAvatarSide));
 }
 
 }  // namespace halvark::ui::screens

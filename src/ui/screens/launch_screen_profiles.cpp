@@ -195,16 +195,25 @@ void LaunchScreen::set_background_url(const QString& address) {
         if (address != background_url) {
             return;  // a newer address replaced this one
         }
-        QImage picture;
-        if (reply->error() == QNetworkReply::NoError) {
-            picture = decode_bounded_image(reply->readAll());
+        if (reply->error() != QNetworkReply::NoError) {
+            show_background(QImage());
+            return;
         }
-        background_source = QPixmap::fromImage(picture);
-        redraw_background();
-        if (!background_source.isNull()) {
-            schedule_background_redraw();
-        }
+        decode_bounded_image_later(this, reply->readAll(), QSize(),
+                                   [this, address](const QImage& picture) {
+                                       if (address == background_url) {
+                                           show_background(picture);
+                                       }
+                                   });
     });
+}
+
+void LaunchScreen::show_background(const QImage& picture) {
+    background_source = QPixmap::fromImage(picture);
+    redraw_background();
+    if (!background_source.isNull()) {
+        schedule_background_redraw();
+    }
 }
 
 void LaunchScreen::redraw_background() {

@@ -1,7 +1,9 @@
 #include "ui/screens/pictures.h"
 
 #include <QBuffer>
+#include <QFutureWatcher>
 #include <QImageReader>
+#include <QtConcurrent>
 
 namespace halvark::ui::screens {
 
@@ -20,6 +22,18 @@ QImage decode_bounded_image(const QByteArray& data, QSize target) {
         reader.setScaledSize(target);
     }
     return reader.read();
+}
+
+void decode_bounded_image_later(QObject* receiver, const QByteArray& data, QSize target,
+                                std::function<void(const QImage&)> done) {
+    // Owned by the receiver: if it goes first, the result is dropped with the watcher.
+    auto* watcher = new QFutureWatcher<QImage>(receiver);
+    QObject::connect(watcher, &QFutureWatcher<QImage>::finished, receiver,
+                     [watcher, done = std::move(done)] {
+                         watcher->deleteLater();
+                         done(watcher->result());
+                     });
+    watcher->setFuture(QtConcurrent::run(decode_bounded_image, data, target));
 }
 
 QNetworkRequest picture_request(const QString& address) {

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QNetworkRequest>
 #include <QSize>
+#include <functional>
 
 namespace halvark::ui::screens {
 
@@ -15,6 +16,11 @@ constexpr qint64 kMaxImagePixels = 64LL * 1000 * 1000;
 // applying the picture's stored orientation. A null image when the data is not a
 // picture or claims more than kMaxImagePixels.
 QImage decode_bounded_image(const QByteArray& data, QSize target = QSize());
+
+// decode_bounded_image on a worker thread, so that a big picture never freezes the window;
+// `done` then gets the result on `receiver`'s thread, or is never called once `receiver` is gone.
+void decode_bounded_image_later(QObject* receiver, const QByteArray& data, QSize target,
+                                std::function<void(const QImage&)> done);
 
 // A GET for a picture that prefers the disk cache and may be stored in it.
 QNetworkRequest picture_request(const QString& address);

@@ -2,14 +2,17 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <optional>
 
+#include "app/outside_data.h"
+
 namespace halvark::app {
 
 namespace {
+
+constexpr qint64 kMaxTranslationFileBytes = 1LL << 20;
 
 std::optional<QHash<QString, QString>> load_table(const QString& code) {
     const QString file_name = code + ".json";
@@ -20,21 +23,13 @@ std::optional<QHash<QString, QString>> load_table(const QString& code) {
         app_dir + "/../lang/" + file_name,
     };
 
-    QByteArray content;
-    bool opened = false;
     for (const QString& path : candidates) {
-        QFile file(path);
-        if (file.open(QIODevice::ReadOnly)) {
-            // The first file that opens decides, even when it turns out unusable.
-            content = file.readAll();
-            opened = true;
-            break;
+        // The first file that can be read decides, even when it turns out unusable.
+        if (const auto content = read_regular_file(path, kMaxTranslationFileBytes)) {
+            return parse_translation_table(*content);
         }
     }
-    if (!opened) {
-        return std::nullopt;
-    }
-    return parse_translation_table(content);
+    return std::nullopt;
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "app/outside_data.h"
+
 #include "storage/atomic_file.h"
 #include "storage/settings_store.h"
 
@@ -19,14 +21,14 @@ QString session_path() {
 }  // namespace
 
 std::optional<SavedSession> SessionStore::load() const {
-    QFile file(session_path());
-    if (!file.open(QIODevice::ReadOnly)) {
+    const auto content = app::read_regular_file(session_path(), kMaxStoredFileBytes);
+    if (!content) {
         return std::nullopt;
     }
-    const QJsonObject object = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonObject object = QJsonDocument::fromJson(*content).object();
     SavedSession session;
     session.access_token = object.value("access_token").toString();
-    session.expires_at_unix = static_cast<qint64>(object.value("expires_at_unix").toDouble());
+    session.expires_at_unix = app::saturated_int64(object.value("expires_at_unix"));
     if (session.access_token.isEmpty() || session.expires_at_unix <= 0) {
         return std::nullopt;
     }

@@ -1,11 +1,11 @@
 #include "storage/settings_store.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonDocument>
 #include <cmath>
 #include <limits>
 
+#include "app/outside_data.h"
 #include "diagnostics/machine_info.h"
 #include "storage/atomic_file.h"
 
@@ -47,11 +47,8 @@ QString default_game_directory() {
 }
 
 QJsonObject SettingsStore::load_settings_object() const {
-    QFile file(settings_path());
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    return QJsonDocument::fromJson(file.readAll()).object();
+    const auto content = app::read_regular_file(settings_path(), kMaxStoredFileBytes);
+    return content ? QJsonDocument::fromJson(*content).object() : QJsonObject();
 }
 
 QString SettingsStore::language() const {

@@ -5,6 +5,9 @@
 
 namespace halvark::storage {
 
+// settings.json and session.json are small; a larger one is treated as corrupt.
+constexpr qint64 kMaxStoredFileBytes = 1LL << 20;
+
 // APPDATA (or the home directory) + "/.halvark_launcher"; not created here.
 QString launcher_data_directory();
 // APPDATA (or the home directory) + "/.halvark", cleaned.

@@ -122,6 +122,10 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::resume_saved_session() {
+    const AccountOperation operation(account_operation_running);
+    if (!operation) {
+        return;
+    }
     const auto saved = session_store.load();
     if (!saved) {
         page_stack->setCurrentIndex(0);
@@ -156,6 +160,17 @@ void MainWindow::resume_saved_session() {
 }
 
 void MainWindow::handle_sign_in(const QString& login, const QString& password, bool remember) {
+    const AccountOperation operation(account_operation_running);
+    if (!operation) {
+        return;
+    }
+    // The form stays disabled from the press until the main page shows.
+    auth_screen->set_form_enabled(false);
+    sign_in(login, password, remember);
+    auth_screen->set_form_enabled(true);
+}
+
+void MainWindow::sign_in(const QString& login, const QString& password, bool remember) {
     QString name;
     QString token;
     qint64 expires_at = 0;
@@ -182,6 +197,10 @@ void MainWindow::handle_sign_in(const QString& login, const QString& password, b
 }
 
 void MainWindow::handle_sign_out() {
+    const AccountOperation operation(account_operation_running);
+    if (!operation) {
+        return;
+    }
     build_main_screens();
     session_store.clear();
     access_token.clear();
@@ -197,7 +216,9 @@ void MainWindow::handle_sign_out() {
 
 void MainWindow::open_profile() {
     build_main_screens();
-    if (!access_token.trimmed().isEmpty()) {
+    // While another account operation waits, the profile shows what is already known.
+    const AccountOperation operation(account_operation_running);
+    if (operation && !access_token.trimmed().isEmpty()) {
         const QJsonObject fresh = fetch_me(access_token);
         if (!fresh.isEmpty()) {
             user = fresh;
@@ -216,6 +237,10 @@ void MainWindow::open_profile() {
 }
 
 bool MainWindow::force_report() {
+    const AccountOperation operation(account_operation_running);
+    if (!operation) {
+        return false;
+    }
     const QString nickname = user.value("nickname").toString().trimmed();
     const QString message =
         nickname.isEmpty() ? QStringLiteral("Forced report from debug menu")

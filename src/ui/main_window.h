@@ -79,6 +79,29 @@ class MainWindow : public QMainWindow {
     bool event(QEvent* event) override;
 
   private:
+    // Marks one account operation (sign-in, resume, sign-out, profile refresh, forced
+    // report) as running for its lifetime; false when another one already runs. Each waits
+    // in nested event loops, and a second one started meanwhile (a double click, a sign-out
+    // during a refresh) would mix two accounts.
+    class AccountOperation {
+      public:
+        explicit AccountOperation(bool& running) : running(running), started(!running) {
+            running = true;
+        }
+        ~AccountOperation() {
+            if (started) {
+                running = false;
+            }
+        }
+        AccountOperation(const AccountOperation&) = delete;
+        AccountOperation& operator=(const AccountOperation&) = delete;
+        explicit operator bool() const { return started; }
+
+      private:
+        bool& running;
+        bool started;
+    };
+    void sign_in(const QString& login, const QString& password, bool remember);
     void build_ui();
     // The launch, profile and settings screens, which the sign-in page does not show: built
     // right after the window's first frame, or at once by whatever needs them before that.
@@ -92,6 +115,7 @@ class MainWindow : public QMainWindow {
     storage::SessionStore session_store;
     QString access_token;
     QJsonObject user;
+    bool account_operation_running = false;
     QStackedWidget* page_stack = nullptr;
     QStackedWidget* screen_stack = nullptr;
     screens::AuthScreen* auth_screen = nullptr;

@@ -7,6 +7,8 @@
 #include <QNetworkRequest>
 #include <QStackedWidget>
 
+#include "app/network_policy.h"
+#include "app/outside_data.h"
 #include "app/translator.h"
 #include "diagnostics/hwid.h"
 #include "diagnostics/reply_wait.h"
@@ -22,6 +24,7 @@ namespace {
 QNetworkRequest json_request(const QString& url) {
     QNetworkRequest request{QUrl(url, QUrl::TolerantMode)};
     request.setRawHeader("accept", "application/json");
+    app::keep_redirects_on_origin(request);
     return request;
 }
 
@@ -38,8 +41,18 @@ bool succeeded(const QNetworkReply* reply) {
     return reply->error() == QNetworkReply::NoError && status >= 200 && status <= 299;
 }
 
+// A huge lifetime means the far future, never an overflow.
 qint64 expiry_from(qint64 expires_in) {
-    return QDateTime::currentSecsSinceEpoch() + (expires_in < 1 ? 1 : expires_in);
+    return app::saturated_add(QDateTime::currentSecsSinceEpoch(), expires_in < 1 ? 1 : expires_in);
+}
+
+// Service text is shown as it is written: never as markup, never with a link to follow.
+void show_login_warning(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, app::tr("auth.error_title"),
+                    app::cut_service_text(text, app::kServiceMessageChars), QMessageBox::Ok,
+                    parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 }  // namespace
@@ -67,7 +80,7 @@ LoginResult interpret_login_reply(bool succeeded, const QString& network_error_t
     if (succeeded) {
         const QJsonObject object = QJsonDocument::fromJson(body).object();
         result.access_token = object.value("access_token").toString();
-        result.expires_in = static_cast<qint64>(object.value("expires_in").toDouble());
+        result.expires_in = app::saturated_int64(object.value("expires_in"));
         const QJsonValue login_user = object.value("user");
         if (login_user.isObject()) {
             result.nickname = login_user.toObject().value("nickname").toString();
@@ -108,12 +121,13 @@ LoginResult MainWindow::login_request(const QString& login, const QString& passw
     QNetworkRequest request = json_request(app_info.endpoints.login_url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     QNetworkReply* reply = network.post(request, compact(body));
+    app::limit_reply_size(reply, app::kAccountReplyLimit);
     diagnostics::wait_for_reply(reply, kLoginTimeoutMs);
 
     const bool network_error = reply->error() != QNetworkReply::NoError;
     LoginResult result =
         interpret_login_reply(succeeded(reply), network_error ? reply->errorString() : QString(),
-                              http_status(reply), reply->readAll());
+                              http_status(reply), app::read_reply_body(reply));
     reply->deleteLater();
     return result;
 }
@@ -121,15 +135,18 @@ LoginResult MainWindow::login_request(const QString& login, const QString& passw
 bool MainWindow::perform_login(const QString& login, const QString& password,
                                QString& display_name_out, QString& access_token_out,
                                qint64& expires_at_out) {
-    const auto warn = [this](const QString& text) {
-        QMessageBox::warning(this, app::tr("auth.error_title"), text, QMessageBox::Ok,
-                             QMessageBox::NoButton);
-    };
+    const auto warn = [this](const QString& text) { show_login_warning(this, text); };
     const auto accept = [&](const LoginResult& result) {
         const QString nickname = result.nickname.trimmed();
         display_name_out = nickname.isEmpty() ? login : nickname;
         access_token_out = result.access_token;
         expires_at_out = expiry_from(result.expires_in);
+    };
+    // Inside a sign-in the form stays disabled until the whole operation ends.
+    const auto enable_form = [this] {
+        if (!account_operation_running) {
+            auth_screen->set_form_enabled(true);
+        }
     };
     const auto failure_text = [](const LoginResult& result) {
         return result.error_message.isEmpty() ? app::tr("auth.error_login_failed")
@@ -144,11 +161,11 @@ bool MainWindow::perform_login(const QString& login, const QString& password,
     const LoginResult first = login_request(login, password, QString());
     if (first.ok) {
         accept(first);
-        auth_screen->set_form_enabled(true);
+        enable_form();
         return true;
     }
     if (!first.totp_required) {
-        auth_screen->set_form_enabled(true);
+        enable_form();
         warn(failure_text(first));
         return false;
     }
@@ -159,11 +176,11 @@ bool MainWindow::perform_login(const QString& login, const QString& password,
                               QLineEdit::Normal, QString(), &entered)
             .trimmed();
     if (!entered || code.isEmpty()) {
-        auth_screen->set_form_enabled(true);
+        enable_form();
         return false;
     }
     const LoginResult second = login_request(login, password, code);
-    auth_screen->set_form_enabled(true);
+    enable_form();
     if (second.ok) {
         accept(second);
         return true;
@@ -179,9 +196,10 @@ QJsonObject MainWindow::fetch_me(const QString& token) {
     QNetworkRequest request = json_request(app_info.endpoints.me_url);
     request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
     QNetworkReply* reply = network.get(request);
+    app::limit_reply_size(reply, app::kAccountReplyLimit);
     diagnostics::wait_for_reply(reply, kMeTimeoutMs);
     QJsonObject result = reply->error() == QNetworkReply::NoError
-                             ? user_from_me_body(reply->readAll())
+                             ? user_from_me_body(app::read_reply_body(reply))
                              : QJsonObject();
     reply->deleteLater();
     return result;
@@ -200,6 +218,7 @@ bool MainWindow::submit_hwid(const QString& token) {
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setRawHeader("Authorization", "Bearer " + trimmed_token.toUtf8());
     QNetworkReply* reply = network.post(request, compact(QJsonObject{{"hwid", hwid}}));
+    app::limit_reply_size(reply, app::kAccountReplyLimit);
     diagnostics::wait_for_reply(reply, kHwidTimeoutMs);
     const bool accepted = succeeded(reply);
     if (accepted) {

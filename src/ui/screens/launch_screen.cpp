@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/outside_data.h"
 #include "app/translator.h"
 #include "ui/components/app_button.h"
 
@@ -84,6 +85,7 @@ void LaunchScreen::build_header(QVBoxLayout* root) {
     subtitle_label = hidden_label("color: #b7c3d8;", this, root);
     account_label = hidden_label("color: #82c1ff; font-weight: 600;", this, root,
                                  QString::fromUtf8("Аккаунт: не выбран"));
+    account_label->setTextFormat(Qt::PlainText);  // the nickname comes from the service
 }
 
 void LaunchScreen::build_news_row(QVBoxLayout* root) {
@@ -274,7 +276,7 @@ void LaunchScreen::set_on_open_profile(Callback callback) {
 }
 
 void LaunchScreen::set_account_name(const QString& name) {
-    account_name = name;
+    account_name = app::cut_service_text(name, app::kServiceLineChars);
     update_account_header();
 }
 

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QPixmap>
+#include <QSet>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -31,6 +32,8 @@ namespace halvark::ui::screens {
 class LaunchScreen : public QWidget {
   public:
     using Callback = std::function<void()>;
+    // The selector's menu shows at most this many of the profiles the account may use.
+    static constexpr qsizetype kMaxShownServerProfiles = 200;
 
     explicit LaunchScreen(QWidget* parent = nullptr);
     ~LaunchScreen() override;
@@ -107,6 +110,8 @@ class LaunchScreen : public QWidget {
     std::array<qint32, 4> news_ids{-1, -1, -1, -1};
     QJsonObject selected_profile;
     QJsonObject user;
+    // The user's "role_id" and the "role_id" of each active donate role.
+    QSet<qint64> account_role_ids{0};
     QJsonArray all_profiles;
     QJsonArray visible_profiles;
     QLabel* title_label = nullptr;

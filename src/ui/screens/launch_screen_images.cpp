@@ -8,6 +8,7 @@
 #include <QPainterPath>
 
 #include "app/app_info.h"
+#include "app/network_policy.h"
 #include "diagnostics/machine_info.h"
 #include "ui/components/app_button.h"
 #include "ui/screens/launch_screen.h"
@@ -58,7 +59,11 @@ void LaunchScreen::load_news_image(const QString& address, QLabel* label, bool p
         label->clear();
         return;
     }
-    QNetworkReply* reply = news_network.get(picture_request(address));
+    QNetworkReply* reply = request_picture(news_network, address);
+    if (reply == nullptr) {
+        label->clear();
+        return;
+    }
     connect(reply, &QNetworkReply::finished, label, [reply, label, primary] {
         reply->deleteLater();
         const QSize target = primary ? kPrimaryNewsSize : kSideNewsSize;
@@ -74,7 +79,7 @@ void LaunchScreen::load_news_image(const QString& address, QLabel* label, bool p
             show(QImage());
             return;
         }
-        decode_bounded_image_later(label, reply->readAll(), target, show);
+        decode_bounded_image_later(label, app::read_reply_body(reply), target, show);
     });
 }
 
@@ -94,8 +99,12 @@ void LaunchScreen::load_avatar() {
         return;
     }
     const QString requested = avatar_uuid;
-    QNetworkReply* reply = avatar_network.get(
-        picture_request(app::api_base_url() + "/api/v1/player-media/avatars/" + requested));
+    QNetworkReply* reply = request_picture(
+        avatar_network, app::api_base_url() + "/api/v1/player-media/avatars/" + requested);
+    if (reply == nullptr) {
+        show_default_avatar();
+        return;
+    }
     connect(reply, &QNetworkReply::finished, this, [this, reply, requested] {
         reply->deleteLater();
         if (requested != avatar_uuid) {
@@ -105,7 +114,7 @@ void LaunchScreen::load_avatar() {
             show_default_avatar();
             return;
         }
-        decode_bounded_image_later(this, reply->readAll(), QSize(),
+        decode_bounded_image_later(this, app::read_reply_body(reply), QSize(),
                                    [this, requested](const QImage& picture) {
                                        if (requested == avatar_uuid) {
                                            show_avatar(picture);

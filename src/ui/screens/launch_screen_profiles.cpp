@@ -11,6 +11,8 @@
 #include <QTimer>
 
 #include "app/app_info.h"
+#include "app/network_policy.h"
+#include "app/outside_data.h"
 #include "app/translator.h"
 #include "ui/components/app_button.h"
 #include "ui/screens/launch_screen.h"
@@ -53,12 +55,13 @@ void LaunchScreen::request_server_profiles() {
                          QNetworkRequest::PreferNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
     QNetworkReply* reply = server_profiles_network.get(request);
+    app::limit_reply_size(reply, app::kListReplyLimit);
     connect(reply, &QNetworkReply::finished, this,
             [this, reply] { handle_server_profiles_reply(reply); });
 }
 
 void LaunchScreen::handle_server_profiles_reply(QNetworkReply* reply) {
-    const QByteArray body = reply->readAll();
+    const QByteArray body = app::read_reply_body(reply);
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QString excerpt = QString::fromUtf8(body.left(kLoggedBodyBytes));
     reply->deleteLater();
@@ -85,6 +88,15 @@ void LaunchScreen::handle_server_profiles_reply(QNetworkReply* reply) {
 
 void LaunchScreen::set_user(const QJsonObject& user_object) {
     user = user_object;
+    // Gathered once: scanning every donate role for every profile grows with their product.
+    account_role_ids.clear();
+    account_role_ids.insert(app::saturated_int64(user.value("role_id")));
+    for (const QJsonValue& role : user.value("donate_roles").toArray()) {
+        const QJsonObject object = role.toObject();
+        if (role.isObject() && object.value("is_active").toBool(false)) {
+            account_role_ids.insert(app::saturated_int64(object.value("role_id")));
+        }
+    }
     if (all_profiles.isEmpty()) {
         request_server_profiles();
     } else {
@@ -93,20 +105,9 @@ void LaunchScreen::set_user(const QJsonObject& user_object) {
 }
 
 bool LaunchScreen::is_profile_allowed(const QJsonObject& profile) const {
-    const int required = profile.value("required_role_id").toInt(0);
-    if (required < 2) {
-        return true;
-    }
-    if (user.value("role_id").toInt(0) == required) {
-        return true;
-    }
-    const QJsonArray donate_roles = user.value("donate_roles").toArray();
-    return std::any_of(donate_roles.begin(), donate_roles.end(),
-                       [required](const QJsonValue& role) {
-                           const QJsonObject object = role.toObject();
-                           return role.isObject() && object.value("is_active").toBool(false) &&
-                                  object.value("role_id").toInt(0) == required;
-                       });
+    // 64-bit: a requirement of 2^31 must not wrap to "everybody".
+    const qint64 required = app::saturated_int64(profile.value("required_role_id"));
+    return required < 2 || account_role_ids.contains(required);
 }
 
 void LaunchScreen::show_empty_server_profiles(const QString& key) {
@@ -129,6 +130,9 @@ void LaunchScreen::render_server_profiles(const QJsonArray& list) {
     for (const auto& element : list) {
         if (element.isObject() && is_profile_allowed(element.toObject())) {
             visible_profiles.append(element);
+            if (visible_profiles.size() == kMaxShownServerProfiles) {
+                break;
+            }
         }
     }
     if (visible_profiles.isEmpty()) {
@@ -139,8 +143,10 @@ void LaunchScreen::render_server_profiles(const QJsonArray& list) {
     server_profile_dropdown_button->setEnabled(true);
     for (qint32 i = 0; i < visible_profiles.size(); ++i) {
         const QJsonObject profile = visible_profiles.at(i).toObject();
-        const QString name = profile.value("name").toString();
-        const QString description = profile.value("description").toString().trimmed();
+        const QString name =
+            app::cut_service_text(profile.value("name").toString(), app::kServiceLineChars);
+        const QString description = app::cut_service_text(
+            profile.value("description").toString().trimmed(), app::kServiceLineChars);
         const QString text =
             description.isEmpty() ? name : QStringLiteral("%1\n%2").arg(name, description);
         QAction* entry = server_profile_menu->addAction(text);
@@ -152,8 +158,10 @@ void LaunchScreen::render_server_profiles(const QJsonArray& list) {
 void LaunchScreen::apply_server_profile(const QJsonObject& profile) {
     selected_profile = profile;
     play_button->setEnabled(true);
-    set_server_profile_labels(profile.value("name").toString(),
-                              profile.value("description").toString().trimmed());
+    set_server_profile_labels(
+        app::cut_service_text(profile.value("name").toString(), app::kServiceLineChars),
+        app::cut_service_text(profile.value("description").toString().trimmed(),
+                              app::kServiceParagraphChars));
     set_background_url(profile.value("image_url").toString().trimmed());
 }
 
@@ -189,7 +197,11 @@ void LaunchScreen::set_background_url(const QString& address) {
         redraw_background();
         return;
     }
-    QNetworkReply* reply = news_network.get(picture_request(address));
+    QNetworkReply* reply = request_picture(news_network, address);
+    if (reply == nullptr) {
+        show_background(QImage());
+        return;
+    }
     connect(reply, &QNetworkReply::finished, this, [this, reply, address] {
         reply->deleteLater();
         if (address != background_url) {
@@ -199,7 +211,7 @@ void LaunchScreen::set_background_url(const QString& address) {
             show_background(QImage());
             return;
         }
-        decode_bounded_image_later(this, reply->readAll(), QSize(),
+        decode_bounded_image_later(this, app::read_reply_body(reply), QSize(),
                                    [this, address](const QImage& picture) {
                                        if (address == background_url) {
                                            show_background(picture);

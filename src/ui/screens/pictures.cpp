@@ -3,7 +3,12 @@
 #include <QBuffer>
 #include <QFutureWatcher>
 #include <QImageReader>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QtConcurrent>
+
+#include "app/network_policy.h"
+#include "app/outside_data.h"
 
 namespace halvark::ui::screens {
 
@@ -36,12 +41,21 @@ void decode_bounded_image_later(QObject* receiver, const QByteArray& data, QSize
     watcher->setFuture(QtConcurrent::run(decode_bounded_image, data, target));
 }
 
-QNetworkRequest picture_request(const QString& address) {
-    QNetworkRequest request{QUrl(address, QUrl::TolerantMode)};
+QNetworkReply* request_picture(QNetworkAccessManager& network, const QString& address) {
+    const QUrl url(address, QUrl::TolerantMode);
+    if (!app::is_web_address(url)) {
+        // A file: or other local address could block the window on a FIFO or a device.
+        qWarning().noquote() << "Ignored a picture address that is not http(s): scheme="
+                             << app::cut_service_text(url.scheme(), app::kServiceLineChars);
+        return nullptr;
+    }
+    QNetworkRequest request{url};
     request.setRawHeader("accept", "image/*");
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
-    return request;
+    QNetworkReply* reply = network.get(request);
+    app::limit_reply_size(reply, app::kPictureReplyLimit);
+    return reply;
 }
 
 }  // namespace halvark::ui::screens

@@ -2,9 +2,11 @@
 
 #include <QByteArray>
 #include <QImage>
-#include <QNetworkRequest>
 #include <QSize>
 #include <functional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
 
 namespace halvark::ui::screens {
 
@@ -22,7 +24,8 @@ QImage decode_bounded_image(const QByteArray& data, QSize target = QSize());
 void decode_bounded_image_later(QObject* receiver, const QByteArray& data, QSize target,
                                 std::function<void(const QImage&)> done);
 
-// A GET for a picture that prefers the disk cache and may be stored in it.
-QNetworkRequest picture_request(const QString& address);
+// A GET for a picture that prefers the disk cache and may be stored in it, bounded in size.
+// Only http(s) addresses are fetched: for any other, one warning line and no reply.
+QNetworkReply* request_picture(QNetworkAccessManager& network, const QString& address);
 
 }  // namespace halvark::ui::screens

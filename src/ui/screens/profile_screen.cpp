@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QVBoxLayout>
 
+#include "app/outside_data.h"
 #include "app/translator.h"
 #include "ui/components/app_button.h"
 
@@ -15,8 +16,15 @@ namespace halvark::ui::screens {
 
 namespace {
 
+// Rows past this are summarised in one line: each row is a widget of its own.
+constexpr qsizetype kMaxShownRoles = 100;
+
+QString service_line(const QString& text) {
+    return app::cut_service_text(text, app::kServiceLineChars);
+}
+
 QString string_or_dash(const QJsonValue& value) {
-    return value.isString() ? value.toString() : QStringLiteral("-");
+    return value.isString() ? service_line(value.toString()) : QStringLiteral("-");
 }
 
 QString yes_no(bool value) {
@@ -135,9 +143,9 @@ QString ProfileScreen::currency_word(qint64 amount, const QString& language) {
 void ProfileScreen::render() {
     title_label->setText(app::tr("profile.title"));
 
-    QString name = user.value("nickname").toString().trimmed();
+    QString name = service_line(user.value("nickname").toString().trimmed());
     if (name.isEmpty()) {
-        name = display_name.trimmed();
+        name = service_line(display_name.trimmed());
     }
     if (name.isEmpty()) {
         name = QStringLiteral("-");
@@ -147,11 +155,11 @@ void ProfileScreen::render() {
                          string_or_dash(user.value("email")));
     uuid_label->setText(app::tr("profile.uuid_prefix") + ' ' + string_or_dash(user.value("uuid")));
 
-    QString role_name = user.value("role_name").toString().trimmed();
+    QString role_name = service_line(user.value("role_name").toString().trimmed());
     if (role_name.isEmpty()) {
         role_name = QStringLiteral("-");
     }
-    const QString role_colour = user.value("role_color").toString().trimmed();
+    const QString role_colour = service_line(user.value("role_color").toString().trimmed());
     if (is_valid_colour(role_colour)) {
         role_label->setTextFormat(Qt::RichText);
         role_label->setText(app::tr("profile.role_prefix").toHtmlEscaped() + ' ' +
@@ -162,7 +170,7 @@ void ProfileScreen::render() {
         role_label->setText(app::tr("profile.role_prefix") + ' ' + role_name);
     }
 
-    const auto amount = static_cast<qint64>(user.value("money").toDouble(0));
+    const qint64 amount = app::saturated_int64(user.value("money"));
     money_label->setText(app::tr("profile.money_prefix") + ' ' +
                          QLocale::system().toString(amount) + ' ' +
                          currency_word(amount, app::Translator::instance().language()));
@@ -180,23 +188,30 @@ void ProfileScreen::render() {
         roles_list->addItem(app::tr("profile.roles_empty"));
         return;
     }
+    qsizetype shown = 0;
     for (const auto& role : roles) {
-        if (role.isObject()) {
+        if (role.isObject() && shown < kMaxShownRoles) {
             add_role_entry(role.toObject());
+            ++shown;
         }
+    }
+    const qsizetype objects = std::count_if(roles.begin(), roles.end(),
+                                            [](const QJsonValue& role) { return role.isObject(); });
+    if (objects > shown) {
+        roles_list->addItem(app::tr("profile.roles_more").arg(objects - shown));
     }
 }
 
 void ProfileScreen::add_role_entry(const QJsonObject& role) {
-    QString title = role.value("role_title").toString().trimmed();
+    QString title = service_line(role.value("role_title").toString().trimmed());
     if (title.isEmpty()) {
         title = app::tr("profile.role_unknown");
     }
-    QString server = role.value("server_name").toString().trimmed();
+    QString server = service_line(role.value("server_name").toString().trimmed());
     if (server.isEmpty()) {
         server = app::tr("profile.server_fallback").arg(role.value("server_id").toInt(0));
     }
-    QString expiry = role.value("expires_at").toString();
+    QString expiry = service_line(role.value("expires_at").toString());
     if (expiry.isEmpty()) {
         expiry = app::tr("profile.never");
     }
@@ -204,7 +219,7 @@ void ProfileScreen::add_role_entry(const QJsonObject& role) {
     const QString suffix =
         app::tr("profile.role_suffix_template")
             .arg(server.toHtmlEscaped(), expiry.toHtmlEscaped(), active.toHtmlEscaped());
-    const QString colour = role.value("role_color").toString().trimmed();
+    const QString colour = service_line(role.value("role_color").toString().trimmed());
     const QString style = is_valid_colour(colour) ? "color:" + colour + "; font-weight:700;"
                                                   : QStringLiteral("font-weight:700;");
     const QString markup =

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+class QNetworkReply;
+class QNetworkRequest;
+class QUrl;
+
+namespace halvark::app {
+
+// The most one answer may weigh; a reply past it is aborted and counts as failed.
+constexpr qint64 kAccountReplyLimit = 1LL << 20;   // login, current user, hardware id, report
+constexpr qint64 kListReplyLimit = 4LL << 20;      // news and server-profile lists
+constexpr qint64 kPictureReplyLimit = 32LL << 20;  // news, background and avatar pictures
+
+// Addresses that come from the service are fetched or opened only when they are http(s).
+bool is_web_address(const QUrl& url);
+
+// For requests that carry a password, a token or a report: a redirect that leaves the
+// request's origin (scheme, host, port) ends it with an error, the credential stays home.
+void keep_redirects_on_origin(QNetworkRequest& request);
+
+// Aborts `reply` as soon as it announces or delivers more than `max_bytes`.
+void limit_reply_size(QNetworkReply* reply, qint64 max_bytes);
+
+// The body of a finished reply; empty for one that was aborted (it can no longer be read).
+QByteArray read_reply_body(QNetworkReply* reply);
+
+}  // namespace halvark::app

@@ -1,0 +1,67 @@
+#include "app/outside_data.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonValue>
+#include <QtNumeric>
+#include <cmath>
+#include <limits>
+
+namespace halvark::app {
+
+QString cut_service_text(const QString& text, qsizetype max_chars) {
+    if (text.size() <= max_chars) {
+        return text;
+    }
+    qsizetype keep = std::max<qsizetype>(max_chars - 1, 0);
+    if (keep > 0 && text.at(keep - 1).isHighSurrogate()) {
+        --keep;
+    }
+    return text.left(keep) + QChar(0x2026);
+}
+
+qint64 saturated_int64(const QJsonValue& value, qint64 fallback) {
+    if (!value.isDouble()) {
+        return fallback;
+    }
+    const double number = std::trunc(value.toDouble());
+    if (std::isnan(number)) {
+        return fallback;
+    }
+    // 2^63 is the first double past the range; every double below it converts exactly.
+    constexpr double kLimit = 9223372036854775808.0;
+    if (number >= kLimit) {
+        return std::numeric_limits<qint64>::max();
+    }
+    if (number < -kLimit) {
+        return std::numeric_limits<qint64>::min();
+    }
+    return static_cast<qint64>(number);
+}
+
+qint64 saturated_add(qint64 a, qint64 b) {
+    qint64 sum = 0;
+    if (!qAddOverflow(a, b, &sum)) {
+        return sum;
+    }
+    return b > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+}
+
+std::optional<QByteArray> read_regular_file(const QString& path, qint64 max_bytes) {
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > max_bytes) {
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    // The file may have grown since it was looked at.
+    QByteArray content = file.read(max_bytes + 1);
+    if (content.size() > max_bytes) {
+        return std::nullopt;
+    }
+    return content;
+}
+
+}  // namespace halvark::app

@@ -19,6 +19,9 @@ namespace {
 const QString kStartMarker = QStringLiteral("=== Halvark Launcher Session Start ===");
 const QString kEndMarker = QStringLiteral("=== End Session Header ===");
 
+// Enough for a report's 4000 lines of 500 characters; a log is never read whole past it.
+constexpr qint64 kMaxCollectedLogBytes = 4LL << 20;
+
 // Guards the file's creation, its header and every appended line.
 QMutex log_mutex;
 QString current_log_path;
@@ -172,7 +175,9 @@ QString collect_log_text(qint32 max_files) {
     if (!dir.exists()) {
         return {};
     }
-    QFileInfoList files = dir.entryInfoList({"*.log"}, QDir::Files, QDir::NoSort);
+    // Our logs are plain files: a link could bring any readable file into a report.
+    QFileInfoList files =
+        dir.entryInfoList({"*.log"}, QDir::Files | QDir::NoSymLinks, QDir::NoSort);
     std::sort(files.begin(), files.end(), [](const QFileInfo& a, const QFileInfo& b) {
         const QDateTime ta = a.lastModified();
         const QDateTime tb = b.lastModified();
@@ -182,11 +187,11 @@ QString collect_log_text(qint32 max_files) {
     QString text;
     for (qsizetype i = 0; i < count; ++i) {
         QFile file(files.at(i).filePath());
-        if (!file.open(QIODevice::ReadOnly)) {
+        if (!files.at(i).isFile() || !file.open(QIODevice::ReadOnly)) {
             continue;
         }
         text += "===== " + files.at(i).fileName() + " =====\n";
-        text += QString::fromUtf8(file.readAll());
+        text += QString::fromUtf8(file.read(kMaxCollectedLogBytes));
         text += "\n\n";
     }
     return text;

@@ -6,7 +6,8 @@
 
 namespace halvark::testing {
 
-FakeService::FakeService() : server_(std::make_unique<httplib::Server>()) {
+FakeService::FakeService(const char* host)
+    : server_(std::make_unique<httplib::Server>()), host_(QString::fromLatin1(host)) {
     // stop() would otherwise wait for kept-alive connections.
     server_->set_keep_alive_max_count(1);
     server_->set_keep_alive_timeout(1);
@@ -17,7 +18,7 @@ FakeService::FakeService() : server_(std::make_unique<httplib::Server>()) {
     server_->Post(".*", handler);
     server_->Put(".*", handler);
     server_->Delete(".*", handler);
-    port_ = server_->bind_to_any_port("127.0.0.1");
+    port_ = server_->bind_to_any_port(host);
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     while (!server_->is_running()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -35,7 +36,7 @@ FakeService::~FakeService() {
 }
 
 QString FakeService::base_url() const {
-    return QStringLiteral("http://127.0.0.1:%1").arg(port_);
+    return QStringLiteral("http://%1:%2").arg(host_).arg(port_);
 }
 
 void FakeService::on(const QString& method, const QString& path, Handler handler) {
@@ -97,6 +98,18 @@ void FakeService::dispatch(const httplib::Request& request, httplib::Response& r
     response.status = reply.status;
     for (auto it = reply.headers.cbegin(); it != reply.headers.cend(); ++it) {
         response.set_header(it.key().toStdString(), it.value().toStdString());
+    }
+    if (reply.endless) {
+        response.set_chunked_content_provider(
+            reply.content_type.toStdString(), [this, reply](size_t, httplib::DataSink& sink) {
+                std::unique_lock lock(mutex_);
+                if (released_) {
+                    return false;
+                }
+                lock.unlock();
+                return sink.write(reply.body.constData(), reply.body.size());
+            });
+        return;
     }
     if (reply.trickle_ms <= 0) {
         response.set_content(reply.body.toStdString(), reply.content_type.toStdString());

@@ -35,6 +35,8 @@ struct Reply {
     // When positive, the body is sent one byte at a time with this pause, until the end
     // or until the service is destroyed.
     int trickle_ms = 0;
+    // The body is sent again and again, as fast as the client takes it, until it hangs up.
+    bool endless = false;
 };
 
 // An HTTP service on 127.0.0.1 (ephemeral port) running on its own thread, with handlers
@@ -43,7 +45,8 @@ class FakeService {
   public:
     using Handler = std::function<Reply(const RecordedRequest&)>;
 
-    FakeService();
+    // `host` is a loopback address; a second one (127.0.0.2) stands for another host.
+    explicit FakeService(const char* host = "127.0.0.1");
     ~FakeService();
     FakeService(const FakeService&) = delete;
     FakeService& operator=(const FakeService&) = delete;
@@ -66,6 +69,7 @@ class FakeService {
 
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
+    QString host_;
     int port_ = 0;
     mutable std::mutex mutex_;
     std::condition_variable released_cv_;

@@ -10,6 +10,7 @@
 #include "account_fixture.h"
 #include "app/translator.h"
 #include "diagnostics/hwid.h"
+#include "storage/session_store.h"
 #include "ui/screens/auth_screen.h"
 #include "ui/token_claims.h"
 
@@ -179,6 +180,20 @@ class AccountRequestsTest : public QObject {
         const qint64 before = QDateTime::currentSecsSinceEpoch();
         QVERIFY(window->perform_login("Rook", "pw", name, token, expires));
         QVERIFY(expires >= before + 1 && expires <= QDateTime::currentSecsSinceEpoch() + 1);
+    }
+
+    void huge_lifetime_means_the_far_future_data() {
+        QTest::addColumn<QByteArray>("lifetime");
+        QTest::newRow("9.2e18") << QByteArray("9.2e18");
+        QTest::newRow("2^63") << QByteArray("9223372036854775808");
+        QTest::newRow("1e300") << QByteArray("1e300");
+    }
+    void huge_lifetime_means_the_far_future() {
+        QFETCH(QByteArray, lifetime);
+        service().reply("POST", kLoginPath,
+                        {200, R"({"access_token":"t","expires_in":)" + lifetime + '}'});
+        window->handle_sign_in("Rook", "pw", true);
+        QVERIFY(storage::SessionStore().load()->expires_at_unix >= 9'200'000'000'000'000'000);
     }
 
     void form_is_disabled_during_the_exchange() {

@@ -3,13 +3,19 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStackedWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 #include <QtTest>
 
 #include "account_fixture.h"
+#include "app/translator.h"
+#include "diagnostics/crash_reporter.h"
 #include "image_samples.h"
 #include "storage/session_store.h"
 
@@ -113,6 +119,128 @@ class HostileServiceTest : public QObject {
                 clock.elapsed() < ui::kMeTimeoutMs + 2000);
         QVERIFY2(heartbeat.ticks >= 40, qPrintable(QString::number(heartbeat.ticks)));
         expect_files_intact();
+    }
+
+    // A redirect to another host (127.0.0.2) must not take a password, token or report along.
+    void credentials_stay_on_their_origin_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("same_origin");
+        QTest::newRow("login, 307") << kLoginPath << 307 << false;
+        QTest::newRow("current user, 302") << kMePath << 302 << false;
+        QTest::newRow("hardware id, 307") << kHwidPath << 307 << false;
+        QTest::newRow("crash report, 307") << kReportPath << 307 << false;
+        QTest::newRow("current user within the origin") << kMePath << 302 << true;
+    }
+    void credentials_stay_on_their_origin() {
+        QFETCH(QString, path);
+        QFETCH(int, status);
+        QFETCH(bool, same_origin);
+        auto window = fixture->make_window();
+        FakeService other("127.0.0.2");
+        const QByteArray answer = R"({"access_token":"t","uuid":"u1"})";
+        other.on_any([answer](const RecordedRequest&) { return Reply{200, answer}; });
+        fixture->service.reply("GET", "/moved", {200, answer});
+        const QString target = same_origin ? fixture->service.url("/moved") : other.url(path);
+        fixture->service.reply(path.contains("/me") ? "GET" : "POST", path,
+                               {status, {}, "application/json", {{"Location", target}}});
+
+        bool succeeded = false;
+        if (path == kLoginPath) {
+            QString shown, name, token;
+            qint64 expires = 0;
+            capture_next_message(&shown);
+            succeeded = window->perform_login("Rook", "pw", name, token, expires);
+        } else if (path == kMePath) {
+            succeeded = !window->fetch_me("tok").isEmpty();
+        } else if (path == kHwidPath) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^HWID submit failed"));
+            succeeded = window->submit_hwid("tok");
+        } else {
+            auto& reporter = diagnostics::CrashReporter::instance();
+            reporter.init({fixture->service.url(kReportPath), "test", "r"});
+            reporter.set_user("tok", QJsonObject{{"uuid", "u1"}});
+            succeeded = reporter.forced_report("report");
+            reporter.clear_user();
+        }
+        QCOMPARE(succeeded, same_origin);
+        QCOMPARE(other.requests().size(), 0);
+    }
+
+    void login_failure_is_shown_as_plain_text_data() {
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QString>("shown");
+        const QString markup = "<img src=/etc/hostname><a href='http://127.0.0.2/'>link</a>";
+        QTest::newRow("markup") << markup << markup;
+        QTest::newRow("1 MB") << QString(1 << 20, 'w') << QString(1999, 'w') + QChar(0x2026);
+    }
+    void login_failure_is_shown_as_plain_text() {
+        QFETCH(QString, detail);
+        fixture->service.reply("POST", kLoginPath,
+                               {401, QJsonDocument(QJsonObject{{"detail", detail}}).toJson()});
+        auto window = fixture->make_window();
+        QString text;
+        Qt::TextFormat format = Qt::AutoText;
+        handle_next_modal<QMessageBox>([&](QMessageBox* box) {
+            text = box->text();
+            format = box->textFormat();
+            box->accept();
+        });
+        QString name, token;
+        qint64 expires = 0;
+        QVERIFY(!window->perform_login("Rook", "pw", name, token, expires));
+        QCOMPARE(format, Qt::PlainText);
+        QTEST(text, "shown");
+    }
+
+    void endless_answers_are_cut_off() {
+        const Reply endless{200, QByteArray(64 * 1024, ' '), "application/json", {}, 0, true};
+        fixture->service.on_any([endless](const RecordedRequest&) { return endless; });
+        fixture->service.reply("GET", "/api/v1/news", endless);
+        fixture->service.reply("GET", "/api/launcher/server-profiles", endless);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^HWID submit failed: 200 "));
+        QTest::ignoreMessage(QtCriticalMsg,
+                             QRegularExpression("^Server profiles request failed: status=200 "));
+        QElapsedTimer clock;
+        clock.start();
+        auto window = fixture->make_window();  // resumes: current user twice, hardware id
+        QVERIFY2(clock.elapsed() < ui::kMeTimeoutMs, qPrintable(QString::number(clock.elapsed())));
+        auto* selector = window->findChild<QLabel*>("server_profile_title");
+        QTRY_COMPARE_WITH_TIMEOUT(selector->text(), app::tr("launch.server_profiles_empty"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->findChild<QLabel*>("news_primary_title")->text(),
+                                  app::tr("launch.news_empty"), 5000);
+    }
+
+    // A second sign-in started while the first one waits must neither run nor mix accounts.
+    void sign_in_is_one_operation() {
+        QVERIFY(storage::SessionStore().clear());
+        fixture->service.on("POST", kLoginPath, [](const RecordedRequest& request) {
+            const QString login = QJsonDocument::fromJson(request.body)["login"].toString();
+            return Reply{200, QJsonDocument(QJsonObject{{"access_token", "tok-" + login},
+                                                        {"expires_in", login.size() * 1000}})
+                                  .toJson()};
+        });
+        fixture->service.on("GET", kMePath, [](const RecordedRequest&) {
+            QThread::msleep(600);
+            return Reply{200, R"({"nickname":"Rook"})"};
+        });
+        auto window = fixture->make_window();
+        auto* nickname_field = window->findChild<QLineEdit*>();
+        bool enabled_meanwhile = true;
+        QTimer::singleShot(300, [&] {
+            enabled_meanwhile = nickname_field->isEnabled();
+            window->handle_sign_in("Warden", "pw", true);
+            window->handle_sign_out();
+        });
+        const qint64 before = QDateTime::currentSecsSinceEpoch();
+        window->handle_sign_in("Rook", "pw", true);
+        QVERIFY(!enabled_meanwhile);
+        QVERIFY(nickname_field->isEnabled());
+        QCOMPARE(fixture->service.requests_to("POST", kLoginPath).size(), 1);
+        const auto saved = storage::SessionStore().load();
+        QCOMPARE(saved->access_token, QString("tok-Rook"));
+        QVERIFY(saved->expires_at_unix >= before + 4000 && saved->expires_at_unix < before + 4100);
+        QCOMPARE(window->current_user().value("nickname").toString(), QString("Rook"));
     }
 
     void reset_connections_are_failures() {

@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QLabel>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QThread>
 #include <QtTest>
@@ -251,24 +252,29 @@ class LaunchScreenTest : public QObject {
     }
 
     void role_gating_data() {
-        QTest::addColumn<int>("required");
+        QTest::addColumn<double>("required");
         QTest::addColumn<QByteArray>("user");
         QTest::addColumn<bool>("allowed");
-        QTest::newRow("0 for everybody") << 0 << QByteArray("{}") << true;
-        QTest::newRow("1 for everybody") << 1 << QByteArray("{}") << true;
-        QTest::newRow("2 without roles") << 2 << QByteArray("{}") << false;
-        QTest::newRow("2 by main role") << 2 << QByteArray(R"({"role_id":2})") << true;
-        QTest::newRow("2, other main role") << 2 << QByteArray(R"({"role_id":3})") << false;
+        QTest::newRow("0 for everybody") << 0. << QByteArray("{}") << true;
+        QTest::newRow("1 for everybody") << 1. << QByteArray("{}") << true;
+        QTest::newRow("2 without roles") << 2. << QByteArray("{}") << false;
+        QTest::newRow("2 by main role") << 2. << QByteArray(R"({"role_id":2})") << true;
+        QTest::newRow("2, other main role") << 2. << QByteArray(R"({"role_id":3})") << false;
         QTest::newRow("2 by active donate role")
-            << 2 << QByteArray(R"({"donate_roles":["x",{"role_id":2,"is_active":true}]})") << true;
+            << 2. << QByteArray(R"({"donate_roles":["x",{"role_id":2,"is_active":true}]})") << true;
         QTest::newRow("inactive donate role")
-            << 2 << QByteArray(R"({"donate_roles":[{"role_id":2,"is_active":false}]})") << false;
+            << 2. << QByteArray(R"({"donate_roles":[{"role_id":2,"is_active":false}]})") << false;
         QTest::newRow("donate role without state")
-            << 2 << QByteArray(R"({"donate_roles":[{"role_id":2}]})") << false;
-        QTest::newRow("role id as text") << 2 << QByteArray(R"({"role_id":"2"})") << false;
+            << 2. << QByteArray(R"({"donate_roles":[{"role_id":2}]})") << false;
+        QTest::newRow("role id as text") << 2. << QByteArray(R"({"role_id":"2"})") << false;
+        QTest::newRow("2^31 stays a requirement") << 2147483648. << QByteArray("{}") << false;
+        QTest::newRow("2^31 by main role")
+            << 2147483648. << QByteArray(R"({"role_id":2147483648})") << true;
+        QTest::newRow("1e300 stays a requirement") << 1e300 << QByteArray("{}") << false;
+        QTest::newRow("-1e300 for everybody") << -1e300 << QByteArray("{}") << true;
     }
     void role_gating() {
-        QFETCH(int, required);
+        QFETCH(double, required);
         QFETCH(QByteArray, user);
         make_screen();
         screen->set_user(QJsonDocument::fromJson(user).object());
@@ -443,6 +449,46 @@ class LaunchScreenTest : public QObject {
         QVERIFY(ui::screens::decode_bounded_image("GIF89a garbage").isNull());
         QCOMPARE(ui::screens::decode_bounded_image(two_colour_png(8, 8, Qt::red, Qt::red)).size(),
                  QSize(8, 8));
+    }
+
+    void local_picture_addresses_are_never_opened_data() {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("FIFO") << QString("file://%1/fifo");  // in the test's own folder
+        QTest::newRow("device") << QString("file:///dev/zero");
+        QTest::newRow("bare path") << QString("/dev/stdin");
+        QTest::newRow("other scheme") << QString("ftp://127.0.0.1/p.png");
+    }
+    void local_picture_addresses_are_never_opened() {
+        QFETCH(QString, address);
+        address.replace("%1", environment->path());
+        QCOMPARE(QProcess::execute("mkfifo", {environment->path() + "/fifo"}), 0);
+        make_screen();
+        const QRegularExpression warning("^Ignored a picture address that is not http\\(s\\)");
+        QTest::ignoreMessage(QtWarningMsg, warning);
+        QTest::ignoreMessage(QtWarningMsg, warning);
+        screen->render_news(QJsonArray{QJsonObject{{"id", 1}, {"images", QJsonArray{address}}}});
+        screen->render_server_profiles(
+            QJsonArray{QJsonObject{{"name", "A"}, {"image_url", address}}});
+        QTest::qWait(100);
+        QVERIFY(picture(0)->pixmap().isNull());
+        QVERIFY(label("server_profile_background")->pixmap().isNull());
+    }
+
+    void large_answers_are_rendered_in_part() {
+        make_screen();
+        QJsonArray profiles;
+        for (int i = 0; i < 100000; ++i) {
+            profiles.append(QJsonObject{{"name", QString("P%1").arg(i)}});
+        }
+        screen->render_server_profiles(profiles);
+        QCOMPARE(menu()->actions().size(), 200);
+        const QString huge(1 << 20, 'x');
+        screen->render_news(QJsonArray{QJsonObject{{"id", 1}, {"title", huge}, {"summary", huge}}});
+        QCOMPARE(title(0), QString(199, 'x') + QChar(0x2026));
+        const QList<QLabel*> labels = screen->findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [](const QLabel* shown) {
+            return shown->text() == QString(999, 'x') + QChar(0x2026);  // the summary
+        }));
     }
 
     void pictures_decode_off_the_window_thread() {

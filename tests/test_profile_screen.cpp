@@ -140,6 +140,10 @@ class ProfileScreenTest : public QObject {
         QTest::newRow("fraction") << QByteArray(R"({"money":99.99})") << qint64(99);
         QTest::newRow("text") << QByteArray(R"({"money":"500"})") << qint64(0);
         QTest::newRow("large") << QByteArray(R"({"money":1234567})") << qint64(1234567);
+        QTest::newRow("past 64 bits")
+            << QByteArray(R"({"money":1e300})") << std::numeric_limits<qint64>::max();
+        QTest::newRow("below 64 bits")
+            << QByteArray(R"({"money":-1e300})") << std::numeric_limits<qint64>::min();
     }
     void money_is_truncated_and_localised() {
         QFETCH(QByteArray, user);
@@ -177,6 +181,19 @@ class ProfileScreenTest : public QObject {
         QVERIFY(role_entries(screen).first().contains(text_of("profile.server_fallback").arg(0)));
         screen.set_user(object(R"({"donate_roles":["a","b"]})"));
         QCOMPARE(role_entries(screen), QStringList());
+    }
+
+    void many_roles_are_summarised() {
+        QJsonArray roles;
+        for (int i = 0; i < 20000; ++i) {
+            roles.append(QJsonObject{{"role_title", QString(5000, 'r')}, {"is_active", true}});
+        }
+        ProfileScreen screen;
+        screen.set_user(QJsonObject{{"donate_roles", roles}});
+        const auto* list = screen.findChild<QListWidget*>();
+        QCOMPARE(list->count(), 101);
+        QCOMPARE(list->item(100)->text(), text_of("profile.roles_more").arg(19900));
+        QVERIFY(role_entries(screen).first().size() < 400);
     }
 
     void language_change_renders_again() {

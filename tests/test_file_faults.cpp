@@ -62,6 +62,55 @@ class FileFaultsTest : public QObject {
         QVERIFY(QFileInfo(data() + "/settings.json").isDir());
     }
 
+    // Special files where the stores expect small regular ones: defaults, no hang, no flood.
+    void stored_files_are_special_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind");
+        for (const char* name : {"settings.json", "session.json"}) {
+            QTest::newRow(qPrintable(QString("%1 links to /dev/zero").arg(name))) << name << "zero";
+            QTest::newRow(qPrintable(QString("%1 is a FIFO").arg(name))) << name << "fifo";
+            QTest::newRow(qPrintable(QString("%1 is over 1 MiB").arg(name))) << name << "large";
+        }
+    }
+    void stored_files_are_special() {
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QVERIFY(QDir().mkpath(data()));
+        const QString path = data() + '/' + name;
+        if (kind == "zero") {
+            QVERIFY(QFile::link("/dev/zero", path));
+        } else if (kind == "fifo") {
+            QCOMPARE(QProcess::execute("mkfifo", {path}), 0);
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            const QByteArray valid = R"({"language":"en","ram_mb":2048,"access_token":"t",)"
+                                     R"("expires_at_unix":9999999999})";
+            file.write(valid.left(valid.size() - 1) + QByteArray(1 << 20, ' ') + '}');
+        }
+        auto window = fixture->make_window();
+        QVERIFY(!storage::SessionStore().load().has_value());
+        QCOMPARE(storage::SettingsStore().language(), QString("ru"));
+        QCOMPARE(storage::SettingsStore().ram_mb(), 4096);
+    }
+
+    void logs_folder_holds_only_our_logs() {
+        QVERIFY(QDir().mkpath(diagnostics::logs_directory()));
+        const QString secret = fixture->environment.path() + "/secret.txt";
+        QFile file(secret);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("top secret") > 0);
+        file.close();
+        QVERIFY(QFile::link(secret, diagnostics::logs_directory() + "/linked.log"));
+        QCOMPARE(QProcess::execute("mkfifo", {diagnostics::logs_directory() + "/fifo.log"}), 0);
+        QFile own(diagnostics::logs_directory() + "/own.log");
+        QVERIFY(own.open(QIODevice::WriteOnly) && own.write("our line") > 0);
+        own.close();
+        const QString collected = diagnostics::collect_log_text(10);
+        QVERIFY(collected.contains("our line"));
+        QVERIFY(!collected.contains("secret"));
+        QVERIFY(!collected.contains("fifo.log"));
+    }
+
     void full_disk_keeps_the_previous_settings() {
         if (!mount_small_disk("size=64k")) {
             QSKIP("no permission to mount a small tmpfs here");

@@ -1,4 +1,5 @@
-// In-process figures: logging, crash report payloads, translator, settings, profile render.
+// In-process figures: logging, crash report payloads, translator, settings, profile render,
+// and the worst lists the reply size limits let through.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -6,15 +7,20 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QTemporaryDir>
+#include <functional>
 #include <thread>
 #include <vector>
 
+#include "app/network_policy.h"
 #include "app/translator.h"
 #include "diagnostics/crash_report.h"
 #include "diagnostics/crash_reporter.h"
 #include "diagnostics/session_log.h"
 #include "storage/settings_store.h"
+#include "ui/main_window.h"
+#include "ui/screens/launch_screen.h"
 #include "ui/screens/profile_screen.h"
 
 using namespace halvark;
@@ -102,6 +108,80 @@ void profile_render_50_roles(benchmark::State& state) {
     }
 }
 
+// The worst answers the size limits let through, from the reply's bytes to the rendered
+// screen: all of it runs on the window's thread.
+QByteArray filled_to(qint64 limit, const std::function<QJsonObject(int)>& element,
+                     const QString& member = QString()) {
+    QJsonArray array;
+    qint64 size = 2;
+    for (int i = 0; size < limit - 400; ++i) {
+        const QJsonObject object = element(i);
+        size += QJsonDocument(object).toJson(QJsonDocument::Compact).size() + 1;
+        array.append(object);
+    }
+    array.removeLast();
+    return member.isEmpty()
+               ? QJsonDocument(array).toJson(QJsonDocument::Compact)
+               : QJsonDocument(QJsonObject{{member, array}}).toJson(QJsonDocument::Compact);
+}
+
+void news_list_worst_case(benchmark::State& state) {
+    const QByteArray body = filled_to(app::kListReplyLimit, [](int i) {
+        return QJsonObject{
+            {"id", i + 1}, {"title", QString(1000, 't')}, {"summary", QString(1000, 's')}};
+    });
+    ui::screens::LaunchScreen screen;
+    for (auto _ : state) {
+        screen.render_news(ui::screens::LaunchScreen::news_items_from(body));
+    }
+}
+
+// Every profile but the last few asks for a role the account lacks: the whole list is scanned.
+QByteArray worst_server_profile_list() {
+    return filled_to(app::kListReplyLimit, [](int i) {
+        return QJsonObject{{"name", QString("P%1").arg(i)},
+                           {"required_role_id", i % 1000 == 999 ? 7 : 9}};
+    });
+}
+
+void server_profile_list_worst_case(benchmark::State& state) {
+    const QByteArray body = worst_server_profile_list();
+    ui::screens::LaunchScreen screen;
+    screen.set_user(QJsonObject{{"role_id", 7}});
+    for (auto _ : state) {
+        screen.render_server_profiles(
+            *ui::screens::LaunchScreen::server_profile_list_from(body, nullptr));
+    }
+    state.counters["profiles"] = static_cast<double>(
+        ui::screens::LaunchScreen::server_profile_list_from(body, nullptr)->size());
+}
+
+// A profile refresh: the user object read, the profile screen and the selector rendered again
+// against the largest server-profile list.
+void current_user_worst_case(benchmark::State& state) {
+    const QByteArray body = filled_to(
+        app::kAccountReplyLimit,
+        [](int i) {
+            return QJsonObject{{"role_title", QString("Role %1").arg(i)},
+                               {"server_name", "Northreach"},
+                               {"role_id", i},
+                               {"is_active", true},
+                               {"role_color", "#f5b942"}};
+        },
+        "donate_roles");
+    ui::screens::LaunchScreen launch;
+    launch.render_server_profiles(
+        *ui::screens::LaunchScreen::server_profile_list_from(worst_server_profile_list(), nullptr));
+    ui::screens::ProfileScreen profile;
+    for (auto _ : state) {
+        const QJsonObject user = ui::user_from_me_body(body);
+        profile.set_user(user);
+        launch.set_user(user);
+    }
+    state.counters["roles"] =
+        static_cast<double>(ui::user_from_me_body(body).value("donate_roles").toArray().size());
+}
+
 }  // namespace
 
 BENCHMARK(log_lines_through_handler)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -110,13 +190,20 @@ BENCHMARK(crash_report_payload)->Unit(benchmark::kMillisecond);
 BENCHMARK(translator_lookup);
 BENCHMARK(settings_getter)->Unit(benchmark::kMicrosecond);
 BENCHMARK(profile_render_50_roles)->Unit(benchmark::kMillisecond);
+BENCHMARK(news_list_worst_case)->Unit(benchmark::kMillisecond);
+BENCHMARK(server_profile_list_worst_case)->Unit(benchmark::kMillisecond);
+BENCHMARK(current_user_worst_case)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     QTemporaryDir appdata;
     qputenv("APPDATA", appdata.path().toUtf8());
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The launch screen asks for its lists at once: a closed port answers without delay.
+    qputenv("HALVARK_LAUNCHER_API_URL", "http://127.0.0.1:9");
+    qputenv("HALVARK_LAUNCHER_SITE_URL", "http://127.0.0.1:9");
     QApplication application(argc, argv);
     diagnostics::start_session_log();
+    app::Translator::instance().set_language("en");
     // The launcher's handler, writing into the log; the console echo is switched off.
     diagnostics::CrashReporter::instance().init({"", "production", "bench"});
     benchmark::Initialize(&argc, argv);

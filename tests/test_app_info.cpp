@@ -70,6 +70,10 @@ class AppInfoTest : public QObject {
             << "Halvark";
         QTest::newRow("present but blank") << QByteArray("[Launcher]\nversion=\nauthor=\n")
                                            << "Halvark Launcher" << QString() << QString();
+        QTest::newRow("commas kept")
+            << QByteArray("[Launcher]\nname=A,B\nauthor=Halvark, Inc.\n") << "A, B"
+            << "0.1.0"
+            << "Halvark, Inc.";
         QTest::newRow("other groups ignored")
             << QByteArray("[Other]\nname=x\n") << "Halvark Launcher"
             << "0.1.0"

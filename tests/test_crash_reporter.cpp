@@ -78,9 +78,10 @@ class CrashReporterTest : public QObject {
         const QStringList events = reporter.recent_events();
         QVERIFY(events.at(events.size() - 2).endsWith("[error] Renderer lost"));
         QVERIFY(events.last().endsWith("capture_message: Renderer lost"));
+        QCOMPARE(service->requests().size(), 0);  // sent from the event loop, not the handler
 
+        QTRY_COMPARE(service->requests_to("POST", kReportPath).size(), 1);
         const auto requests = service->requests_to("POST", kReportPath);
-        QCOMPARE(requests.size(), 1);
         const auto& request = requests.first();
         QCOMPARE(request.headers.value("authorization"), QString("Bearer token-1"));
         QCOMPARE(request.headers.value("content-type"), QString("application/json"));
@@ -178,6 +179,38 @@ class CrashReporterTest : public QObject {
         QVERIFY(reporter.recent_events().join('\n').contains("capture_message: While sending"));
         QCOMPARE(service->requests().size(), 1);
         QVERIFY(!reporter.is_sending());
+    }
+
+    // Two failures in a row are both reported; whatever is logged during a report's wait still
+    // goes through the handler into the log and the recent events.
+    void nothing_is_lost_while_a_report_is_sent() {
+        service->on("POST", kReportPath, [](const halvark::testing::RecordedRequest&) {
+            QThread::msleep(300);
+            return Reply{204, QByteArray()};
+        });
+        reporter.set_user("token", {});
+        QTimer::singleShot(100, [] {
+            qWarning("Warning during the wait");
+            qCritical("Critical during the wait");
+        });
+        qCritical("First failure");
+        qCritical("Second failure");
+        QTRY_COMPARE(service->requests().size(), 2);
+        QTRY_VERIFY(!reporter.is_sending());
+        QTest::qWait(100);
+        QCOMPARE(service->requests().size(), 2);  // the one during a send is recorded only
+        QCOMPARE(body_of(service->requests().at(1)).value("message").toString(),
+                 QString("Second failure"));
+        const QString log = collect_log_text(1);
+        const QStringList lines = {"[error] First failure", "[error] Second failure",
+                                   "[warning] Warning during the wait",
+                                   "[error] Critical during the wait"};
+        qsizetype at = 0;
+        for (const QString& line : lines) {
+            at = log.indexOf(line, at);
+            QVERIFY2(at >= 0, qPrintable(line));
+            QVERIFY(reporter.recent_events().join('\n').contains(line));
+        }
     }
 
     void critical_from_another_thread_is_not_sent() {

@@ -242,7 +242,13 @@ class SettingsScreenTest : public QObject {
         answer = false;
         button(screen, "settings.debug_force_report")->click();
         QCOMPARE(status_line(screen)->text(), text_of("settings.debug_force_report_fail"));
-        QCOMPARE(calls, 2);
+        screen.set_signed_in(true);  // signed in, yet not delivered: sign-in is not to blame
+        QCOMPARE(status_line(screen)->text(), QString());
+        button(screen, "settings.debug_force_report")->click();
+        QCOMPARE(status_line(screen)->text(), text_of("settings.debug_force_report_undelivered"));
+        screen.set_signed_in(false);  // the next account does not see this one's result
+        QCOMPARE(status_line(screen)->text(), QString());
+        QCOMPARE(calls, 3);
 
         QVERIFY(app::Translator::instance().set_language("ru"));
         screen.retranslate();
@@ -261,6 +267,13 @@ class SettingsScreenTest : public QObject {
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
 
         QDir().mkpath(diagnostics::logs_directory());
+        QFile single(diagnostics::logs_directory() + "/single.log");
+        QVERIFY(single.open(QIODevice::WriteOnly) && single.write("one") == 3);
+        single.close();
+        button(screen, "settings.debug_copy_logs")->click();
+        QCOMPARE(status_line(screen)->text(), text_of("settings.debug_copy_ok").arg(1));
+        QVERIFY(single.remove());
+
         const QDateTime now = QDateTime::currentDateTime();
         for (int i = 0; i < 12; ++i) {
             QFile file(diagnostics::logs_directory() +
@@ -271,7 +284,7 @@ class SettingsScreenTest : public QObject {
             QVERIFY(file.setFileTime(now.addSecs(10LL * i), QFileDevice::FileModificationTime));
         }
         button(screen, "settings.debug_copy_logs")->click();
-        QCOMPARE(status_line(screen)->text(), text_of("settings.debug_copy_ok"));
+        QCOMPARE(status_line(screen)->text(), text_of("settings.debug_copy_ok").arg(10));
         const QString copied = QGuiApplication::clipboard()->text();
         QCOMPARE(copied.count("===== "), 10);
         QVERIFY(copied.startsWith("===== run-11.log =====\nlog 11\n\n===== run-10.log ====="));

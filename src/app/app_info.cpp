@@ -13,6 +13,14 @@ QString from_environment(const char* name, const QString& fallback) {
     return QProcessEnvironment::systemEnvironment().value(QString::fromLatin1(name), fallback);
 }
 
+// QSettings splits an unquoted value at its commas ("Halvark, Inc." becomes a list): join
+// the parts again so the text reads as written.
+QString ini_text(const QSettings& ini, const QString& key, const QString& fallback) {
+    const QVariant value = ini.value(key, fallback);
+    return value.typeId() == QMetaType::QStringList ? value.toStringList().join(", ")
+                                                    : value.toString();
+}
+
 }  // namespace
 
 QString api_base_url() {
@@ -46,9 +54,9 @@ AppInfo load_app_info() {
 
     const QSettings ini(QCoreApplication::applicationDirPath() + "/settings.ini",
                         QSettings::IniFormat);
-    info.name = ini.value("Launcher/name", info.name).toString().trimmed();
-    info.version = ini.value("Launcher/version", info.version).toString().trimmed();
-    info.author = ini.value("Launcher/author", info.author).toString().trimmed();
+    info.name = ini_text(ini, "Launcher/name", info.name).trimmed();
+    info.version = ini_text(ini, "Launcher/version", info.version).trimmed();
+    info.author = ini_text(ini, "Launcher/author", info.author).trimmed();
     return info;
 }
 

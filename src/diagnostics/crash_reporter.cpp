@@ -81,7 +81,12 @@ void CrashReporter::message_handler(QtMsgType type, const QMessageLogContext& co
     if (type == QtCriticalMsg) {
         reporter.capture_message(QStringLiteral("error"), text);
     } else if (type == QtFatalMsg) {
-        reporter.capture_message(QStringLiteral("fatal"), text);
+        // Nothing comes after a fatal message: its report goes out here and now.
+        reporter.add_breadcrumb("capture_message: " + text);
+        if (reporter.begin_sending()) {
+            reporter.send_event(QStringLiteral("fatal"), text, QString(), QString(), false);
+            reporter.end_sending();
+        }
     }
     if (previous_handler != nullptr) {
         previous_handler(type, context, text);
@@ -118,9 +123,37 @@ void CrashReporter::end_sending() {
 
 void CrashReporter::capture_message(const QString& level, const QString& text) {
     add_breadcrumb("capture_message: " + text);
-    if (begin_sending()) {
-        send_event(level, text, QString(), QString(), false);
-        end_sending();
+    if (!on_gui_thread()) {
+        return;  // reports leave only from the GUI thread
+    }
+    QMutexLocker lock(&mutex_);
+    if (!enabled_ || sending_ || endpoint_url_.trimmed().isEmpty()) {
+        return;  // recorded, not sent, while another report is on its way
+    }
+    queued_reports_.emplace_back(level, text);
+    if (!queue_scheduled_) {
+        queue_scheduled_ = true;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [this] { send_queued_reports(); }, Qt::QueuedConnection);
+    }
+}
+
+void CrashReporter::send_queued_reports() {
+    for (;;) {
+        std::pair<QString, QString> report;
+        {
+            QMutexLocker lock(&mutex_);
+            if (queued_reports_.empty()) {
+                queue_scheduled_ = false;
+                return;
+            }
+            report = queued_reports_.front();
+            queued_reports_.pop_front();
+        }
+        if (begin_sending()) {
+            send_event(report.first, report.second, QString(), QString(), false);
+            end_sending();
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QtGlobal>
 #include <deque>
+#include <utility>
 
 namespace halvark::diagnostics {
 
@@ -44,6 +45,10 @@ class CrashReporter {
     CrashReporter() = default;
 
     void capture_message(const QString& level, const QString& text);
+    // Sends the queued reports of critical messages, one after another, from the event loop:
+    // a report sent inside the message handler would keep every message logged during its
+    // wait out of the handler (Qt does not re-enter it on the same thread).
+    void send_queued_reports();
     // Sets `sending` when a report may go out now; reports leave only from the GUI thread.
     bool begin_sending();
     void end_sending();
@@ -58,6 +63,8 @@ class CrashReporter {
     QString access_token_;
     QJsonObject user_;
     std::deque<QString> recent_events_;
+    std::deque<std::pair<QString, QString>> queued_reports_;  // level and message
+    bool queue_scheduled_ = false;
 };
 
 void install_terminate_handler();

@@ -170,7 +170,10 @@ bool is_session_header_line(const QString& text) {
                        [&text](const QString& prefix) { return text.startsWith(prefix); });
 }
 
-QString collect_log_text(qint32 max_files) {
+QString collect_log_text(qint32 max_files, qint32* collected) {
+    if (collected != nullptr) {
+        *collected = 0;
+    }
     const QDir dir(logs_directory());
     if (!dir.exists()) {
         return {};
@@ -193,6 +196,9 @@ QString collect_log_text(qint32 max_files) {
         text += "===== " + files.at(i).fileName() + " =====\n";
         text += QString::fromUtf8(file.read(kMaxCollectedLogBytes));
         text += "\n\n";
+        if (collected != nullptr) {
+            ++*collected;
+        }
     }
     return text;
 }

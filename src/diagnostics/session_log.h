@@ -18,7 +18,8 @@ void append_log_line(const QString& text);
 QStringList session_header_lines();
 bool is_session_header_line(const QString& text);
 
-// The newest `max_files` log files, newest first, each behind its "===== name =====" line.
-QString collect_log_text(qint32 max_files);
+// The newest `max_files` log files, newest first, each behind its "===== name =====" line;
+// `collected`, when given, receives how many files that is.
+QString collect_log_text(qint32 max_files, qint32* collected = nullptr);
 
 }  // namespace halvark::diagnostics

@@ -211,6 +211,7 @@ void MainWindow::handle_sign_out() {
     launch_screen->set_avatar_uuid(QString());
     profile_screen->set_display_name(QString());
     profile_screen->set_user(QJsonObject());
+    settings_screen->set_signed_in(false);
     page_stack->setCurrentIndex(0);
 }
 

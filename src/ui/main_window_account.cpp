@@ -16,6 +16,7 @@
 #include "ui/screens/auth_screen.h"
 #include "ui/screens/launch_screen.h"
 #include "ui/screens/profile_screen.h"
+#include "ui/screens/settings_screen.h"
 
 namespace halvark::ui {
 
@@ -235,6 +236,7 @@ void MainWindow::show_signed_in(const QString& display_name) {
     launch_screen->set_account_name(display_name);
     launch_screen->set_avatar_uuid(user.value("uuid").toString());
     profile_screen->set_display_name(display_name);
+    settings_screen->set_signed_in(true);
     if (!user.isEmpty()) {
         profile_screen->set_user(user);
     }

@@ -41,6 +41,9 @@ class SettingsScreen : public QWidget {
     void set_language(const QString& code);
     void set_game_directory(const QString& text);
     void set_server_list_background_enabled(bool flag);
+    // Whether an account is signed in: decides why a report failed. A change of account
+    // clears the debug tab's status line, which belongs to the previous one.
+    void set_signed_in(bool flag);
     QString game_directory() const;
 
     void retranslate();
@@ -86,6 +89,7 @@ class SettingsScreen : public QWidget {
     components::AppButton* copy_logs_button = nullptr;
     QLabel* debug_status_label = nullptr;
     bool debug_tab_shown = false;
+    bool signed_in = false;
     QShortcut* debug_shortcut = nullptr;
 };
 

@@ -68,21 +68,28 @@ void SettingsScreen::toggle_debug_tab() {
     tab_widget->setCurrentWidget(debug_page);
 }
 
+void SettingsScreen::set_signed_in(bool flag) {
+    signed_in = flag;
+    debug_status_label->clear();
+}
+
 void SettingsScreen::force_report_clicked() {
     const bool accepted = on_force_report && on_force_report();
-    debug_status_label->setText(
-        app::tr(accepted ? "settings.debug_force_report_ok" : "settings.debug_force_report_fail"));
+    const char* failure =
+        signed_in ? "settings.debug_force_report_undelivered" : "settings.debug_force_report_fail";
+    debug_status_label->setText(app::tr(accepted ? "settings.debug_force_report_ok" : failure));
 }
 
 void SettingsScreen::copy_logs() {
-    const QString text = diagnostics::collect_log_text(10);
+    qint32 copied = 0;
+    const QString text = diagnostics::collect_log_text(10, &copied);
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (text.trimmed().isEmpty() || clipboard == nullptr) {
         debug_status_label->setText(app::tr("settings.debug_copy_fail"));
         return;
     }
     clipboard->setText(text, QClipboard::Clipboard);
-    debug_status_label->setText(app::tr("settings.debug_copy_ok"));
+    debug_status_label->setText(app::tr("settings.debug_copy_ok").arg(copied));
 }
 
 void SettingsScreen::retranslate_debug_tab() {

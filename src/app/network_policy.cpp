@@ -18,6 +18,9 @@ void keep_redirects_on_origin(QNetworkRequest& request) {
 }
 
 void limit_reply_size(QNetworkReply* reply, qint64 max_bytes) {
+    // Without a bound the network thread reads on as fast as the peer sends, far ahead of
+    // the progress signals that would stop it; with one it waits once the limit is passed.
+    reply->setReadBufferSize(max_bytes + 1);
     const auto abort_past = [reply, max_bytes](qint64 bytes) {
         if (bytes > max_bytes && reply->isRunning()) {
             reply->abort();

@@ -14,6 +14,8 @@
 #include <cstdio>
 
 #include "artwork.h"
+#include "report_store.h"
+#include "server_setup.h"
 #include "token.h"
 #include "totp.h"
 
@@ -259,12 +261,33 @@ void GameService::login(const httplib::Request& request, httplib::Response& resp
         return;
     }
     const auto account = find_account(login.toString());
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    // Unknown names get no key of their own: a flood of them must not grow the table.
+    const QString client_key = "client:" + QString::fromStdString(request.remote_addr);
+    const QString account_key =
+        account ? "account:" + account->value("uuid").toString() : QString();
+    const qint64 wait = std::max(sign_in_limiter_.retry_after(client_key, now),
+                                 account ? sign_in_limiter_.retry_after(account_key, now) : 0);
+    if (wait > 0) {
+        response.set_header("Retry-After", std::to_string(wait));
+        send_error(response, 429,
+                   QString("Too many failed sign-in attempts. Try again in %1 seconds.").arg(wait));
+        return;
+    }
+    const auto refuse = [&](const QJsonValue& detail) {
+        sign_in_limiter_.record_failure(client_key, now);
+        if (account) {
+            sign_in_limiter_.record_failure(account_key, now);
+        }
+        send_json(response, 401, QJsonObject{{"detail", detail}});
+    };
+
     const QString given =
         account ? password_hash(account->value("nickname").toString(), password.toString())
                 : password_hash(login.toString(), password.toString());
     if (!account ||
         !same_bytes(given.toLatin1(), account->value("password_sha256").toString().toLatin1())) {
-        send_error(response, 401, "Invalid nickname or password");
+        refuse("Invalid nickname or password");
         return;
     }
     const QByteArray secret = base32_decode(account->value("totp_secret").toString());
@@ -278,20 +301,34 @@ void GameService::login(const httplib::Request& request, httplib::Response& resp
                                                   "Enter the code from your authenticator app"}}}});
             return;
         }
-        if (!totp_matches(secret, code, QDateTime::currentSecsSinceEpoch())) {
-            send_json(
-                response, 401,
-                QJsonObject{{"detail",
-                             QJsonObject{{"code", "totp_invalid"},
-                                         {"message", "The code is not valid, try the next one"}}}});
+        if (!accept_totp_once(*account, secret, code, now)) {
+            refuse(QJsonObject{{"code", "totp_invalid"},
+                               {"message", "The code is not valid, try the next one"}});
             return;
         }
     }
+    sign_in_limiter_.clear(account_key);
     send_json(response, 200,
               QJsonObject{{"access_token", *issue_token(account->value("nickname").toString())},
                           {"token_type", "bearer"},
                           {"expires_in", options_.token_lifetime_seconds},
                           {"user", public_user(*account)}});
+}
+
+bool GameService::accept_totp_once(const QJsonObject& account, const QByteArray& secret,
+                                   const QString& code, qint64 now) {
+    const auto step = totp_matching_step(secret, code, now);
+    if (!step) {
+        return false;
+    }
+    // A code seen once, or one older than it, is spent: it may have been overheard.
+    const std::lock_guard lock(totp_mutex_);
+    qint64& last_used = last_totp_step_[account.value("uuid").toString()];
+    if (*step <= last_used) {
+        return false;
+    }
+    last_used = *step;
+    return true;
 }
 
 std::optional<QJsonObject> GameService::authorised_account(const httplib::Request& request,
@@ -361,18 +398,18 @@ void GameService::crash_report(const httplib::Request& request, httplib::Respons
     }
     report->insert("received_at", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
     report->insert("account", account->value("nickname"));
-    const QString name = QDateTime::currentDateTimeUtc().toString("yyyyMMdd-HHmmss") + '_' +
-                         event_id.toString(QUuid::WithoutBraces) + ".json";
     std::lock_guard lock(state_mutex_);
-    if (!write_file(options_.state_directory + "/reports/" + name,
-                    QJsonDocument(*report).toJson())) {
+    if (!store_report(options_.state_directory + "/reports", account->value("uuid").toString(),
+                      event_id.toString(QUuid::WithoutBraces), QJsonDocument(*report).toJson(),
+                      options_.report_quota)) {
         send_error(response, 500, "The report could not be stored");
         return;
     }
-    std::printf("  crash report from %s: [%s] %s -> reports/%s\n",
-                qPrintable(account->value("nickname").toString()),
-                qPrintable(report->value("level").toString()),
-                qPrintable(report->value("message").toString().left(120)), qPrintable(name));
+    std::printf(
+        "  crash report from %s: [%s] %s\n",
+        qPrintable(printable_for_log(account->value("nickname").toString().toStdString())),
+        qPrintable(printable_for_log(report->value("level").toString().toStdString())),
+        qPrintable(printable_for_log(report->value("message").toString().left(120).toStdString())));
     std::fflush(stdout);
     send_json(response, 202, QJsonObject{{"id", event_id.toString(QUuid::WithoutBraces)}});
 }

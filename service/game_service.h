@@ -9,6 +9,9 @@
 #include <mutex>
 #include <optional>
 
+#include "attempt_limiter.h"
+#include "report_store.h"
+
 namespace httplib {
 class Server;
 struct Request;
@@ -25,6 +28,7 @@ struct ServiceOptions {
     bool pictures = true;               // news pictures, backgrounds and avatars
     QSize news_picture_size{992, 340};  // large sizes show the launcher's memory use
     QByteArray news_picture_format = "PNG";
+    ReportQuota report_quota;
 };
 
 // Everything the launcher talks to, on one host: account API, crash-report sink, news,
@@ -55,6 +59,9 @@ class GameService {
     std::optional<QJsonObject> authorised_account(const httplib::Request& request,
                                                   httplib::Response& response) const;
     std::optional<QJsonObject> find_account(const QString& nickname) const;
+    // True for a valid code of a step after the last one this account signed in with.
+    bool accept_totp_once(const QJsonObject& account, const QByteArray& secret, const QString& code,
+                          qint64 now);
     static QJsonObject public_user(const QJsonObject& account);
 
     ServiceOptions options_;
@@ -65,6 +72,10 @@ class GameService {
     QHash<int, QByteArray> news_pictures_;
     QHash<int, QByteArray> profile_pictures_;
     std::mutex state_mutex_;  // hardware ids and reports on disk
+    // Five failures a minute per account and per client address, then 429 until they age out.
+    AttemptLimiter sign_in_limiter_{5, 60};
+    std::mutex totp_mutex_;
+    QHash<QString, qint64> last_totp_step_;  // per account uuid
 };
 
 }  // namespace halvark::service

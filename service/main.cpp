@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "game_service.h"
+#include "server_setup.h"
 
 namespace {
 
@@ -103,16 +104,8 @@ int main(int argc, char* argv[]) {
     }
 
     httplib::Server server;
-    // Headers and body leave in separate writes; without this each answer on a kept-alive
-    // connection waits for the launcher's delayed acknowledgement (about 40 ms).
-    server.set_tcp_nodelay(true);
+    halvark::service::configure_server(server);
     service.register_routes(server);
-    server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
-        // Never the headers or bodies: they carry passwords and tokens.
-        std::printf("%s %s %s -> %d\n", qPrintable(QTime::currentTime().toString("HH:mm:ss")),
-                    request.method.c_str(), request.path.c_str(), response.status);
-        std::fflush(stdout);
-    });
     const int port = parser.value(port_option).toInt();
     const int bound = port == 0 ? server.bind_to_any_port("127.0.0.1")
                                 : (server.bind_to_port("127.0.0.1", port) ? port : -1);

@@ -48,16 +48,17 @@ QString totp_code(const QByteArray& secret, qint64 unix_time, int digits) {
     return QString::number(binary % modulus).rightJustified(digits, '0');
 }
 
-bool totp_matches(const QByteArray& secret, const QString& code, qint64 unix_time) {
+std::optional<qint64> totp_matching_step(const QByteArray& secret, const QString& code,
+                                         qint64 unix_time) {
     if (secret.isEmpty() || code.size() != 6) {
-        return false;
+        return std::nullopt;
     }
     for (qint64 drift : {0LL, -kStepSeconds, kStepSeconds}) {
         if (totp_code(secret, unix_time + drift) == code) {
-            return true;
+            return (unix_time + drift) / kStepSeconds;
         }
     }
-    return false;
+    return std::nullopt;
 }
 
 }  // namespace halvark::service

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <deque>
+#include <mutex>
+
+namespace halvark::service {
+
+// Failed sign-in attempts per key (an account, a client address) in a sliding window: past
+// `max_failures` within `window_seconds` the key is refused until its oldest failure ages out.
+class AttemptLimiter {
+  public:
+    AttemptLimiter(int max_failures, qint64 window_seconds)
+        : max_failures_(max_failures), window_seconds_(window_seconds) {}
+
+    // Seconds until `key` may try again; 0 when it may now.
+    qint64 retry_after(const QString& key, qint64 now);
+    void record_failure(const QString& key, qint64 now);
+    void clear(const QString& key);
+
+  private:
+    void forget_old(std::deque<qint64>& failures, qint64 now) const;
+
+    const int max_failures_;
+    const qint64 window_seconds_;
+    std::mutex mutex_;
+    QHash<QString, std::deque<qint64>> failures_;
+};
+
+}  // namespace halvark::service

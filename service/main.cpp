@@ -44,7 +44,14 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription("Local game service for the Halvark Launcher");
+    parser.setApplicationDescription(
+        "Local game service for the Halvark Launcher.\n\n"
+        "Limits: five failed sign-ins a minute per account and per client address, then 429\n"
+        "with Retry-After until the oldest failure is a minute old; a TOTP code is accepted\n"
+        "once, within one 30-second step of the clock. 64 workers; a client idle for 5 s is\n"
+        "let go. Bodies up to 16 KiB (4 MiB for crash reports). Crash reports are kept up to\n"
+        "20 and 16 MiB per account and 200 and 128 MiB in all, the oldest dropped first.\n"
+        "The request log escapes every byte that is not printable ASCII.");
     parser.addHelpOption();
     const QCommandLineOption port_option("port", "Port on 127.0.0.1 (0 picks a free one).", "port",
                                          "8765");

@@ -172,7 +172,8 @@ class HostileServiceTest : public QObject {
         QTest::addColumn<QString>("shown");
         const QString markup = "<img src=/etc/hostname><a href='http://127.0.0.2/'>link</a>";
         QTest::newRow("markup") << markup << markup;
-        QTest::newRow("1 MB") << QString(1 << 20, 'w') << QString(1999, 'w') + QChar(0x2026);
+        QTest::newRow("1 MB") << QString(1000000, QChar(0x77))
+                              << QString(1999, QChar(0x77)) + QChar(0x2026);
     }
     void login_failure_is_shown_as_plain_text() {
         QFETCH(QString, detail);
@@ -209,6 +210,22 @@ class HostileServiceTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(selector->text(), app::tr("launch.server_profiles_empty"), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(window->findChild<QLabel*>("news_primary_title")->text(),
                                   app::tr("launch.news_empty"), 5000);
+    }
+
+    // Whether the excess is seen while the answer streams in or only once it is whole.
+    void answers_just_over_their_limit_fail() {
+        const QByteArray padding = QByteArray(1 << 20, 'p') + "\"}";
+        fixture->service.reply("GET", kMePath, {200, "{\"uuid\":\"u1\",\"pad\":\"" + padding});
+        fixture->service.reply("POST", kLoginPath,
+                               {200, "{\"access_token\":\"t\",\"pad\":\"" + padding});
+        auto window = fixture->make_window();
+        QCOMPARE(window->fetch_me("tok"), QJsonObject());
+        QString shown, name, token;
+        qint64 expires = 0;
+        capture_next_message(&shown);
+        QVERIFY(!window->perform_login("Rook", "pw", name, token, expires));
+        QVERIFY2(shown == "The answer was too large" || shown == "Operation canceled",
+                 qPrintable(shown));
     }
 
     // A second sign-in started while the first one waits must neither run nor mix accounts.

@@ -17,7 +17,20 @@ void keep_redirects_on_origin(QNetworkRequest& request) {
                          QNetworkRequest::SameOriginRedirectPolicy);
 }
 
+namespace {
+
+constexpr char kLimitProperty[] = "halvark_max_bytes";
+
+bool over_limit(const QNetworkReply* reply) {
+    bool limited = false;
+    const qint64 limit = reply->property(kLimitProperty).toLongLong(&limited);
+    return limited && reply->bytesAvailable() > limit;
+}
+
+}  // namespace
+
 void limit_reply_size(QNetworkReply* reply, qint64 max_bytes) {
+    reply->setProperty(kLimitProperty, max_bytes);
     // Without a bound the network thread reads on as fast as the peer sends, far ahead of
     // the progress signals that would stop it; with one it waits once the limit is passed.
     reply->setReadBufferSize(max_bytes + 1);
@@ -26,20 +39,22 @@ void limit_reply_size(QNetworkReply* reply, qint64 max_bytes) {
             reply->abort();
         }
     };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, abort_past] {
-        bool known = false;
-        const qint64 announced =
-            reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
-        if (known) {
-            abort_past(announced);
-        }
-    });
-    QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
-                     [abort_past](qint64 received, qint64) { abort_past(received); });
+    // The announced total (-1 when unknown) comes with the first bytes.
+    QObject::connect(
+        reply, &QNetworkReply::downloadProgress, reply,
+        [abort_past](qint64 received, qint64 total) { abort_past(std::max(received, total)); });
 }
 
-QByteArray read_reply_body(QNetworkReply* reply) {
-    return reply->isOpen() ? reply->readAll() : QByteArray();
+std::optional<QByteArray> read_reply_body(QNetworkReply* reply) {
+    if (!reply->isOpen() || over_limit(reply)) {
+        return std::nullopt;
+    }
+    return reply->readAll();
+}
+
+QString reply_error_text(QNetworkReply* reply) {
+    return reply->isOpen() && over_limit(reply) ? QStringLiteral("The answer was too large")
+                                                : reply->errorString();
 }
 
 }  // namespace halvark::app

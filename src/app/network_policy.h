@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
+#include <optional>
 
 class QNetworkReply;
 class QNetworkRequest;
@@ -24,7 +26,12 @@ void keep_redirects_on_origin(QNetworkRequest& request);
 // Aborts `reply` as soon as it announces or delivers more than `max_bytes`.
 void limit_reply_size(QNetworkReply* reply, qint64 max_bytes);
 
-// The body of a finished reply; empty for one that was aborted (it can no longer be read).
-QByteArray read_reply_body(QNetworkReply* reply);
+// The body of a finished reply (error statuses included), or nothing when the reply was
+// aborted or brought more than its size limit: a small excess may arrive whole before the
+// limit is seen, and a reply that did must count as failed all the same.
+std::optional<QByteArray> read_reply_body(QNetworkReply* reply);
+
+// Why a reply failed: its own error text, or that its answer was too large.
+QString reply_error_text(QNetworkReply* reply);
 
 }  // namespace halvark::app

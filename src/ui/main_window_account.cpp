@@ -125,10 +125,11 @@ LoginResult MainWindow::login_request(const QString& login, const QString& passw
     app::limit_reply_size(reply, app::kAccountReplyLimit);
     diagnostics::wait_for_reply(reply, kLoginTimeoutMs);
 
-    const bool network_error = reply->error() != QNetworkReply::NoError;
-    LoginResult result =
-        interpret_login_reply(succeeded(reply), network_error ? reply->errorString() : QString(),
-                              http_status(reply), app::read_reply_body(reply));
+    const auto answer = app::read_reply_body(reply);
+    const bool failed = reply->error() != QNetworkReply::NoError || !answer;
+    LoginResult result = interpret_login_reply(succeeded(reply) && answer,
+                                               failed ? app::reply_error_text(reply) : QString(),
+                                               http_status(reply), answer.value_or(QByteArray()));
     reply->deleteLater();
     return result;
 }
@@ -199,9 +200,9 @@ QJsonObject MainWindow::fetch_me(const QString& token) {
     QNetworkReply* reply = network.get(request);
     app::limit_reply_size(reply, app::kAccountReplyLimit);
     diagnostics::wait_for_reply(reply, kMeTimeoutMs);
-    QJsonObject result = reply->error() == QNetworkReply::NoError
-                             ? user_from_me_body(app::read_reply_body(reply))
-                             : QJsonObject();
+    const auto body = app::read_reply_body(reply);
+    QJsonObject result =
+        reply->error() == QNetworkReply::NoError && body ? user_from_me_body(*body) : QJsonObject();
     reply->deleteLater();
     return result;
 }

@@ -75,11 +75,12 @@ void LaunchScreen::load_news_image(const QString& address, QLabel* label, bool p
             label->setPixmap(QPixmap::fromImage(picture).scaled(
                 target, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
         };
-        if (reply->error() != QNetworkReply::NoError) {
+        const auto body = app::read_reply_body(reply);
+        if (reply->error() != QNetworkReply::NoError || !body) {
             show(QImage());
             return;
         }
-        decode_bounded_image_later(label, app::read_reply_body(reply), target, show);
+        decode_bounded_image_later(label, *body, target, show);
     });
 }
 
@@ -110,16 +111,16 @@ void LaunchScreen::load_avatar() {
         if (requested != avatar_uuid) {
             return;  // a later identifier replaced this one
         }
-        if (reply->error() != QNetworkReply::NoError) {
+        const auto body = app::read_reply_body(reply);
+        if (reply->error() != QNetworkReply::NoError || !body) {
             show_default_avatar();
             return;
         }
-        decode_bounded_image_later(this, app::read_reply_body(reply), QSize(),
-                                   [this, requested](const QImage& picture) {
-                                       if (requested == avatar_uuid) {
-                                           show_avatar(picture);
-                                       }
-                                   });
+        decode_bounded_image_later(this, *body, QSize(), [this, requested](const QImage& picture) {
+            if (requested == avatar_uuid) {
+                show_avatar(picture);
+            }
+        });
     });
 }
 

@@ -24,8 +24,9 @@ void LaunchScreen::request_news() {
 }
 
 void LaunchScreen::handle_news_reply(QNetworkReply* reply) {
-    const QByteArray body = app::read_reply_body(reply);
-    render_news(reply->error() == QNetworkReply::NoError ? news_items_from(body) : QJsonArray());
+    const auto body = app::read_reply_body(reply);
+    render_news(reply->error() == QNetworkReply::NoError && body ? news_items_from(*body)
+                                                                 : QJsonArray());
     reply->deleteLater();
 }
 

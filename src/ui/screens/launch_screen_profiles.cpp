@@ -61,15 +61,17 @@ void LaunchScreen::request_server_profiles() {
 }
 
 void LaunchScreen::handle_server_profiles_reply(QNetworkReply* reply) {
-    const QByteArray body = app::read_reply_body(reply);
+    const auto readable = app::read_reply_body(reply);
+    const QByteArray body = readable.value_or(QByteArray());
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QString excerpt = QString::fromUtf8(body.left(kLoggedBodyBytes));
     reply->deleteLater();
 
-    if (reply->error() != QNetworkReply::NoError) {
+    if (reply->error() != QNetworkReply::NoError || !readable) {
         qCritical().noquote() << QStringLiteral(
                                      "Server profiles request failed: status=%1 error=%2 body=%3")
-                                     .arg(QString::number(status), reply->errorString(), excerpt);
+                                     .arg(QString::number(status), app::reply_error_text(reply),
+                                          excerpt);
         render_server_profiles(QJsonArray());
         return;
     }
@@ -207,16 +209,16 @@ void LaunchScreen::set_background_url(const QString& address) {
         if (address != background_url) {
             return;  // a newer address replaced this one
         }
-        if (reply->error() != QNetworkReply::NoError) {
+        const auto body = app::read_reply_body(reply);
+        if (reply->error() != QNetworkReply::NoError || !body) {
             show_background(QImage());
             return;
         }
-        decode_bounded_image_later(this, app::read_reply_body(reply), QSize(),
-                                   [this, address](const QImage& picture) {
-                                       if (address == background_url) {
-                                           show_background(picture);
-                                       }
-                                   });
+        decode_bounded_image_later(this, *body, QSize(), [this, address](const QImage& picture) {
+            if (address == background_url) {
+                show_background(picture);
+            }
+        });
     });
 }
 

@@ -1,6 +1,8 @@
 #include "diagnostics/reply_wait.h"
 
 #include <QEventLoop>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QNetworkReply>
 #include <QTimer>
 
@@ -16,7 +18,15 @@ void wait_for_reply(QNetworkReply* reply, int timeout_ms) {
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     timer.start(timeout_ms);
     if (!reply->isFinished()) {
+        // The window stays responsive meanwhile; the cursor says that something is under way.
+        const bool has_cursor = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+        if (has_cursor) {
+            QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
+        }
         loop.exec();
+        if (has_cursor) {
+            QGuiApplication::restoreOverrideCursor();
+        }
     }
     if (reply->isRunning()) {
         reply->abort();

@@ -74,7 +74,49 @@ QString app_style_sheet() {
         "QSlider::sub-page:horizontal {background: #2f76f2; border-radius: 3px;}"
         "QSlider::sub-page:horizontal:disabled {background: #3b4a63;}"
         "QSlider::handle:horizontal {background: #e9f0ff; width: 16px; margin: -5px 0; "
-        "border-radius: 8px;}");
+        "border-radius: 8px;}"
+        // The combo box's popup: no light frame around the list, a clear current row.
+        "QComboBoxPrivateContainer {background: #0f1828; border: 1px solid #2b3f5c;}"
+        "QComboBox QAbstractItemView {padding: 0px; outline: 0px; border: none;}"
+        "QComboBox QAbstractItemView::item {padding: 6px 10px; min-height: 22px;}"
+        "QComboBox QAbstractItemView::item:selected {background: #2d6cdf; color: #ffffff;}"
+        "QCheckBox::indicator {width: 16px; height: 16px; border: 1px solid #4a5f80; "
+        "border-radius: 4px; background: #0b121d;}"
+        "QCheckBox::indicator:hover, QCheckBox::indicator:focus {border-color: #4788ff;}"
+        "QCheckBox::indicator:checked {background: #2f76f2; border-color: #2f76f2; "
+        "image: url(:/assets/svg/check.svg);}"
+        "QCheckBox::indicator:disabled {background: #141d2c; border-color: #2b3a52;}"
+        "QCheckBox:disabled {color: #6f7f99;}"
+        // Focus is a border in the theme's blue, not the platform's light focus frame.
+        "QPushButton {outline: none;}"
+        "QPushButton[role='secondary']:focus {border-color: #4788ff;}"
+        "QPushButton[role='primary']:focus {border: 1px solid #cfe0ff; padding: 9px 17px;}"
+        "QPushButton:disabled {background: #1b2536; color: #6f7f99;}"
+        "QSlider:focus {outline: none;}"
+        "QSlider::handle:horizontal:focus {background: #ffffff; border: 2px solid #4788ff;}"
+        "QTabBar::tab:focus {color: #ffffff; border-color: #4788ff;}"
+        // Dialogs the toolkit draws for us (warnings, the code prompt, the folder chooser):
+        // the same dark page, readable text and our buttons.
+        "QDialog {background: #0f1829;}"
+        "QDialog QLabel {color: #d8e1f2;}"
+        "QDialog QPushButton {background: #253247; color: #e9f0ff; border: 1px solid #31415a; "
+        "padding: 8px 16px; min-width: 64px;}"
+        "QDialog QPushButton:hover {background: #2d3d55;}"
+        "QDialog QPushButton:default {background: #2f76f2; color: #ffffff; border-color: #2f76f2;}"
+        "QDialog QPushButton:focus {border-color: #cfe0ff;}"
+        "QDialog QLineEdit {padding: 7px 10px;}"
+        "QDialog QTreeView, QDialog QListView {background: #0b121d; color: #edf3ff; "
+        "border: 1px solid #2a3c58; selection-background-color: #2d6cdf; "
+        "alternate-background-color: #101a2b;}"
+        "QDialog QHeaderView::section {background: #121f33; color: #b4c2d9; border: none; "
+        "border-right: 1px solid #2b3f5c; padding: 4px 8px;}"
+        "QDialog QToolButton {background: #253247; border: 1px solid #31415a; "
+        "border-radius: 6px; padding: 3px;}"
+        "QDialog QComboBox {padding: 4px 8px;}"
+        "QMenu {background: #0f1828; color: #edf3ff; border: 1px solid #2b3f5c;}"
+        "QMenu::item:selected {background: #2d6cdf;}"
+        "QToolTip {background: #121f33; color: #edf3ff; border: 1px solid #31415a; "
+        "padding: 4px;}");
 }
 
 }  // namespace halvark::ui

@@ -41,6 +41,7 @@ AuthScreen::AuthScreen(QWidget* parent) : QWidget(parent) {
     form_layout = new QFormLayout();
     form_layout->setContentsMargins(0, 0, 0, 0);
     form_layout->setVerticalSpacing(10);
+    form_layout->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     nickname_label = new QLabel(surface);
     password_label = new QLabel(surface);
     nickname_edit = new AppLineEdit(surface);

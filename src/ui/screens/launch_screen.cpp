@@ -159,7 +159,7 @@ void LaunchScreen::build_bottom_row(QVBoxLayout* root) {
 
     auto* logout_column = new QVBoxLayout();
     logout_column->addStretch(1);
-    auto* logout_button = new AppButton(QString(), kSecondary, this);
+    logout_button = new AppButton(QString(), kSecondary, this);
     logout_button->setIcon(QIcon(QStringLiteral(":/assets/svg/logout.svg")));
     logout_button->setIconSize(QSize(18, 18));
     logout_button->setFixedSize(42, 42);
@@ -296,6 +296,8 @@ void LaunchScreen::retranslate() {
     for (AppButton* button : news_more_buttons) {
         button->setText(app::tr("launch.news_more"));
     }
+    components::describe_icon_button(logout_button, app::tr("launch.logout_tooltip"));
+    components::describe_icon_button(profile_button, app::tr("launch.profile_tooltip"));
     update_account_header();
 }
 

@@ -135,6 +135,7 @@ class LaunchScreen : public QWidget {
     components::AppButton* play_button = nullptr;
     components::AppButton* settings_button = nullptr;
     components::AppButton* profile_button = nullptr;
+    components::AppButton* logout_button = nullptr;
 };
 
 }  // namespace halvark::ui::screens

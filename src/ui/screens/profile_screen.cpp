@@ -50,7 +50,7 @@ ProfileScreen::ProfileScreen(QWidget* parent) : QWidget(parent) {
     layout->setSpacing(12);
 
     auto* header = new QHBoxLayout();
-    auto* back_button = components::make_back_button(this);
+    back_button = components::make_back_button(this);
     header->addWidget(back_button, 0, Qt::AlignLeft);
     header->addStretch();
     layout->addLayout(header);
@@ -99,7 +99,7 @@ ProfileScreen::ProfileScreen(QWidget* parent) : QWidget(parent) {
     layout->addWidget(roles_list, 1);
     layout->addStretch(1);
 
-    render();
+    retranslate();
 }
 
 ProfileScreen::~ProfileScreen() = default;
@@ -119,6 +119,7 @@ void ProfileScreen::set_user(const QJsonObject& user_object) {
 }
 
 void ProfileScreen::retranslate() {
+    components::describe_icon_button(back_button, app::tr("app.back"));
     render();
 }
 

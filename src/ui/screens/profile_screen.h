@@ -6,6 +6,7 @@
 
 class QLabel;
 class QListWidget;
+class QPushButton;
 
 namespace halvark::ui::screens {
 
@@ -30,6 +31,7 @@ class ProfileScreen : public QWidget {
     std::function<void()> on_back;
     QString display_name;
     QJsonObject user;
+    QPushButton* back_button = nullptr;
     QLabel* title_label = nullptr;
     QLabel* name_label = nullptr;
     QLabel* email_label = nullptr;

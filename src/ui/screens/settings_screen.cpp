@@ -27,6 +27,7 @@ namespace {
 constexpr qint32 kRamMin = 1024;
 constexpr qint32 kRamMax = 32768;
 constexpr qint32 kRamStep = 256;
+constexpr int kLabelColumnWidth = 170;
 
 QString cleaned_directory(const QString& text) {
     const QString trimmed = text.trimmed();
@@ -112,12 +113,17 @@ void SettingsScreen::build_general_tab() {
     auto* form = new QFormLayout();
     form->setContentsMargins(0, 0, 0, 0);
     form->setVerticalSpacing(10);
+    form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     tab_layout->addLayout(form);
     tab_layout->addStretch(1);
 
     language_label = new QLabel(general_tab);
     ram_label = new QLabel(general_tab);
     game_directory_label = new QLabel(general_tab);
+    // One width in every language, so that switching it moves no control.
+    for (QLabel* label : {language_label, ram_label, game_directory_label}) {
+        label->setFixedWidth(kLabelColumnWidth);
+    }
 
     language_selector = new QComboBox(general_tab);
     language_selector->addItem(QString(), QStringLiteral("ru"));
@@ -228,9 +234,11 @@ void SettingsScreen::browse_clicked() {
     if (start.isEmpty()) {
         start = QDir::homePath();
     }
+    // Qt's own chooser, not the platform's: it takes the launcher's dark theme.
     const QString chosen = QFileDialog::getExistingDirectory(
         this, app::tr("settings.game_dir_pick"), start,
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks |
+            QFileDialog::DontUseNativeDialog);
     if (!chosen.isEmpty()) {
         game_directory_edit->setText(QDir::cleanPath(chosen));
     }
@@ -248,6 +256,7 @@ void SettingsScreen::retranslate() {
     language_selector->setItemText(0, app::tr("language.ru"));
     language_selector->setItemText(1, app::tr("language.en"));
     back_button->setText(QString());
+    components::describe_icon_button(back_button, app::tr("app.back"));
     save_button->setText(app::tr("settings.save"));
 }
 

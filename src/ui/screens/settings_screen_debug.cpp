@@ -74,6 +74,8 @@ void SettingsScreen::set_signed_in(bool flag) {
 }
 
 void SettingsScreen::force_report_clicked() {
+    debug_status_label->setText(app::tr("settings.debug_force_report_sending"));
+    debug_status_label->repaint();  // seen before the wait starts
     const bool accepted = on_force_report && on_force_report();
     const char* failure =
         signed_in ? "settings.debug_force_report_undelivered" : "settings.debug_force_report_fail";

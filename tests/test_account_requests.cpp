@@ -290,6 +290,7 @@ class AccountRequestsTest : public QObject {
         QCOMPARE(requests[0].headers.value("authorization"), QString("Bearer tok"));
         QCOMPARE(requests[0].headers.value("accept"), QString("application/json"));
         QVERIFY(!requests[0].headers.contains("content-type"));
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);  // the busy cursor is gone
     }
 
     void blank_token_makes_no_request() {

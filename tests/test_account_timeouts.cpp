@@ -50,8 +50,12 @@ class AccountTimeoutsTest : public QObject {
 
     void current_user_times_out() {
         fixture->service.never_answer("GET", kMePath);
+        Qt::CursorShape meanwhile = Qt::ArrowCursor;
+        QTimer::singleShot(200, [&] { meanwhile = QGuiApplication::overrideCursor()->shape(); });
         QCOMPARE(window->fetch_me("tok"), QJsonObject());
         expect_elapsed(ui::kMeTimeoutMs);
+        QCOMPARE(meanwhile, Qt::BusyCursor);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);  // restored after the time-out
     }
 
     void hardware_id_times_out() {

@@ -1,9 +1,12 @@
 #include <QCheckBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QtTest>
+#include <cmath>
 
 #include "app/translator.h"
 #include "ui/components/app_button.h"
@@ -15,6 +18,31 @@ using halvark::ui::components::AppButton;
 using halvark::ui::screens::AuthScreen;
 
 namespace {
+
+double luminance(const QColor& colour) {
+    const auto channel = [](double value) {
+        return value <= 0.03928 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+           0.0722 * channel(colour.blueF());
+}
+
+// WCAG contrast between a label's background (its corner) and its strongest text pixel, as
+// drawn in its dialog.
+double text_contrast(QWidget* dialog, QWidget* label) {
+    const QImage image =
+        dialog->grab().toImage().copy(QRect(label->mapTo(dialog, QPoint(0, 0)), label->size()));
+    const double background = luminance(image.pixelColor(0, 0));
+    double strongest = 1.0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const double text = luminance(image.pixelColor(x, y));
+            strongest = std::max(strongest, (std::max(text, background) + 0.05) /
+                                                (std::min(text, background) + 0.05));
+        }
+    }
+    return strongest;
+}
 
 struct Submitted {
     int calls = 0;
@@ -98,21 +126,23 @@ class AuthScreenTest : public QObject {
         QCOMPARE(logo->pixmap().width(), 160);
     }
 
-    void logo_decoded_ahead_is_in_place_for_the_first_frame() {
-        halvark::ui::screens::start_logo_decoding();
-        QWidget card;
-        card.setFixedSize(330, 280);
-        auto* layout = new QVBoxLayout(&card);
-        auto* screen = new AuthScreen(&card);
-        layout->addWidget(screen);
-        auto* logo = screen->findChild<QLabel*>("auth_logo");
-        QVERIFY(logo->pixmap().isNull());  // still with the worker until the page shows
-
-        card.show();  // no event is processed between showing and the first paint here
-        QCOMPARE(logo->pixmap().size(), QSize(160, 90));
-        QVERIFY(logo->height() >= 90);
-        QVERIFY(logo->geometry().bottom() < fields(*screen).at(0)->geometry().top());
-        QVERIFY(!halvark::ui::screens::logo_decoding_pending());
+    void logo_is_sharp_at_every_density_data() {
+        QTest::addColumn<qreal>("ratio");
+        QTest::addColumn<QSize>("pixels");
+        QTest::newRow("1") << 1.0 << QSize(160, 90);
+        QTest::newRow("2") << 2.0 << QSize(320, 180);
+    }
+    void logo_is_sharp_at_every_density() {
+        QFETCH(qreal, ratio);
+        const QPixmap logo = halvark::ui::screens::sign_in_logo(ratio);
+        QTEST(logo.size(), "pixels");
+        QCOMPARE(logo.deviceIndependentSize(), QSizeF(160, 90));
+        // The same smooth scaling as from the large artwork at start.
+        QImage expected = QImage(":/assets/png/logo.png")
+                              .scaled(logo.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                              .convertToFormat(QImage::Format_ARGB32);
+        expected.setDevicePixelRatio(ratio);
+        QCOMPARE(logo.toImage().convertToFormat(QImage::Format_ARGB32), expected);
     }
 
     void button_roles_are_styled() {
@@ -128,6 +158,36 @@ class AuthScreenTest : public QObject {
         QCOMPARE(primary_image.pixelColor(primary->width() / 2, 3), QColor("#2f76f2"));
         const QImage secondary_image = secondary->grab().toImage();
         QCOMPARE(secondary_image.pixelColor(secondary->width() / 2, 0), QColor("#31415a"));
+    }
+
+    // The dialogs the toolkit draws for the launcher take its dark theme, readable (WCAG AA).
+    void dialogs_are_readable_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("warning") << "warning";
+        QTest::newRow("code prompt") << "input";
+    }
+    void dialogs_are_readable() {
+        QFETCH(QString, kind);
+        QWidget window;
+        window.setStyleSheet(halvark::ui::app_style_sheet());
+        QDialog* dialog = nullptr;
+        if (kind == "warning") {
+            dialog = new QMessageBox(QMessageBox::Warning, "Title", "Invalid nickname or password",
+                                     QMessageBox::Ok, &window);
+        } else {
+            auto* input = new QInputDialog(&window);
+            input->setLabelText("Enter the 6-digit code");
+            dialog = input;
+        }
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        for (QLabel* label : dialog->findChildren<QLabel*>()) {
+            if (!label->text().isEmpty()) {
+                const double contrast = text_contrast(dialog, label);
+                QVERIFY2(contrast >= 4.5, qPrintable(QString::number(contrast)));
+            }
+        }
+        delete dialog;
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "account_fixture.h"
+#include "app/translator.h"
 #include "diagnostics/crash_reporter.h"
 #include "storage/session_store.h"
 #include "ui/screens/auth_screen.h"
@@ -101,6 +102,35 @@ class MainWindowFlowsTest : public QObject {
                             [](const QPushButton* button) { return button->text() == "Play"; }));
         QTRY_COMPARE(service().requests_to("GET", "/api/v1/news").size(), 1);
         QCOMPARE(page_stack(*window)->currentIndex(), 0);
+    }
+
+    // Screen readers and tooltips say what each icon-only button does; Escape goes back.
+    void icon_buttons_are_named_and_escape_goes_back() {
+        auto window = fixture->make_window();
+        window->change_language("en");
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_VERIFY(find_widget<ui::screens::LaunchScreen>(window.get()) != nullptr);
+        int icon_only = 0;
+        for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+            if (button->text().trimmed().isEmpty() && !button->icon().isNull()) {
+                ++icon_only;
+                QVERIFY2(!button->accessibleName().isEmpty() && !button->toolTip().isEmpty(),
+                         qPrintable(button->objectName()));
+            }
+        }
+        QCOMPARE(icon_only, 3);  // sign-out and the two back buttons
+        const QPushButton* profile = screen_stack(*window)->widget(0)->findChild<QPushButton*>();
+        QCOMPARE(profile->accessibleName(), app::tr("launch.profile_tooltip"));
+
+        window->show_signed_in("Rook");
+        for (const int screen : {1, 2}) {
+            screen_stack(*window)->setCurrentIndex(screen);
+            auto* inside = screen_stack(*window)->widget(screen)->findChild<QPushButton*>();
+            inside->setFocus();
+            QTest::keyClick(inside, Qt::Key_Escape);
+            QCOMPARE(screen_stack(*window)->currentIndex(), 0);
+        }
     }
 
     void window_icon_comes_in_every_asked_size() {

@@ -6,15 +6,12 @@
 #include "diagnostics/crash_reporter.h"
 #include "diagnostics/session_log.h"
 #include "ui/main_window.h"
-#include "ui/screens/auth_logo.h"
 
 int main(int argc, char* argv[]) {
     using namespace halvark;
     using diagnostics::CrashReporter;
 
     QApplication application(argc, argv);
-    // The second core decodes the sign-in logo while this one builds the window.
-    ui::screens::start_logo_decoding();
     const app::AppInfo app_info = app::load_app_info();
     const QString version = app_info.version.isEmpty() ? QStringLiteral("0.1.0") : app_info.version;
     QCoreApplication::setApplicationVersion(version);

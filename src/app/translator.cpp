@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLibraryInfo>
 #include <optional>
 
 #include "app/outside_data.h"
@@ -65,7 +66,23 @@ bool Translator::set_language(const QString& code) {
     }
     table_ = std::move(*table);
     language_ = code;
+    install_toolkit_translation(code);
     return true;
+}
+
+void Translator::install_toolkit_translation(const QString& code) {
+    if (QCoreApplication::instance() == nullptr) {
+        return;
+    }
+    if (toolkit_translation_) {
+        QCoreApplication::removeTranslator(toolkit_translation_.get());
+        toolkit_translation_.reset();
+    }
+    auto translation = std::make_unique<QTranslator>();
+    if (translation->load("qtbase_" + code, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translation.get());
+        toolkit_translation_ = std::move(translation);
+    }
 }
 
 QString Translator::tr(const QString& key) const {

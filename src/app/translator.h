@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QTranslator>
+#include <memory>
 #include <optional>
 
 namespace halvark::app {
@@ -22,8 +24,12 @@ class Translator {
   private:
     Translator() = default;
 
+    // The toolkit's own texts (dialog buttons, the folder chooser) in the same language.
+    void install_toolkit_translation(const QString& code);
+
     QString language_ = QStringLiteral("ru");
     QHash<QString, QString> table_;
+    std::unique_ptr<QTranslator> toolkit_translation_;
 };
 
 // The string members of a translation file's top-level object; none when the content is

@@ -76,10 +76,12 @@ QString app_style_sheet() {
         "QSlider::handle:horizontal {background: #e9f0ff; width: 16px; margin: -5px 0; "
         "border-radius: 8px;}"
         // The combo box's popup: no light frame around the list, a clear current row.
+        "QComboBox {combobox-popup: 0;}"
         "QComboBoxPrivateContainer {background: #0f1828; border: 1px solid #2b3f5c;}"
         "QComboBox QAbstractItemView {padding: 0px; outline: 0px; border: none;}"
         "QComboBox QAbstractItemView::item {padding: 6px 10px; min-height: 22px;}"
-        "QComboBox QAbstractItemView::item:selected {background: #2d6cdf; color: #ffffff;}"
+        "QComboBox QAbstractItemView::item:selected, QComboBox QAbstractItemView::item:hover "
+        "{background: #2d6cdf; color: #ffffff;}"
         "QCheckBox::indicator {width: 16px; height: 16px; border: 1px solid #4a5f80; "
         "border-radius: 4px; background: #0b121d;}"
         "QCheckBox::indicator:hover, QCheckBox::indicator:focus {border-color: #4788ff;}"
@@ -97,7 +99,8 @@ QString app_style_sheet() {
         "QTabBar::tab:focus {color: #ffffff; border-color: #4788ff;}"
         // Dialogs the toolkit draws for us (warnings, the code prompt, the folder chooser):
         // the same dark page, readable text and our buttons.
-        "QDialog {background: #0f1829;}"
+        "QDialog {background: #0f1829; border: 1px solid #31415a;}"
+        "QDialogButtonBox {dialogbuttonbox-buttons-have-icons: 0;}"
         "QDialog QLabel {color: #d8e1f2;}"
         "QDialog QPushButton {background: #253247; color: #e9f0ff; border: 1px solid #31415a; "
         "padding: 8px 16px; min-width: 64px;}"

@@ -1,48 +1,19 @@
 #include "ui/screens/auth_logo.h"
 
 #include <QImageReader>
-#include <future>
 
 namespace halvark::ui::screens {
 
-namespace {
-
-constexpr int kLogoWidth = 160;
-
-// Decodes the large logo straight at the size it is shown.
-QImage decode_logo() {
+QPixmap sign_in_logo(qreal device_pixel_ratio) {
+    const bool high_density = device_pixel_ratio > 1.0;
     // An explicit format without auto-detection spares loading every image plugin.
-    QImageReader reader(QStringLiteral(":/assets/png/logo.png"), "png");
+    QImageReader reader(high_density ? QStringLiteral(":/assets/png/logo-320.png")
+                                     : QStringLiteral(":/assets/png/logo-160.png"),
+                        "png");
     reader.setAutoDetectImageFormat(false);
-    const QSize full = reader.size();
-    if (!full.isValid() || full.width() < 1) {
-        return {};
-    }
-    reader.setScaledSize(
-        full.scaled(kLogoWidth, full.height() * kLogoWidth / full.width(), Qt::KeepAspectRatio));
-    reader.setQuality(100);
-    return reader.read();
-}
-
-std::future<QImage>& pending_logo() {
-    static std::future<QImage> pending;
-    return pending;
-}
-
-}  // namespace
-
-void start_logo_decoding() {
-    if (!pending_logo().valid()) {
-        pending_logo() = std::async(std::launch::async, decode_logo);
-    }
-}
-
-bool logo_decoding_pending() {
-    return pending_logo().valid();
-}
-
-QImage take_logo_image() {
-    return pending_logo().valid() ? pending_logo().get() : decode_logo();
+    QPixmap logo = QPixmap::fromImage(reader.read());
+    logo.setDevicePixelRatio(high_density ? 2.0 : 1.0);
+    return logo;
 }
 
 }  // namespace halvark::ui::screens

@@ -1,18 +1,11 @@
 #pragma once
 
-#include <QImage>
+#include <QPixmap>
 
 namespace halvark::ui::screens {
 
-// Starts decoding the sign-in logo on a worker thread, so that the second core does the work
-// while the window is being built. Call once, from the GUI thread, after the application exists.
-void start_logo_decoding();
-
-// Whether a decoding started by start_logo_decoding() has not been taken yet.
-bool logo_decoding_pending();
-
-// The logo at the width it is shown: the result of an earlier start_logo_decoding(), or decoded
-// now when none was started. A null image when the resource cannot be read.
-QImage take_logo_image();
+// The sign-in logo, 160 logical pixels wide, sharp at `device_pixel_ratio`: one of the
+// renditions made at build time from the large artwork. Null when it cannot be read.
+QPixmap sign_in_logo(qreal device_pixel_ratio);
 
 }  // namespace halvark::ui::screens

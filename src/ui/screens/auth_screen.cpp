@@ -32,16 +32,12 @@ AuthScreen::AuthScreen(QWidget* parent) : QWidget(parent) {
     logo_label = new QLabel(surface);
     logo_label->setObjectName("auth_logo");
     logo_label->setAlignment(Qt::AlignCenter);
-    // A logo still being decoded on another thread is collected when the page is first shown.
-    if (!logo_decoding_pending()) {
-        collect_logo();
-    }
+    logo_label->setPixmap(sign_in_logo(devicePixelRatioF()));
     layout->addWidget(logo_label, 0, Qt::AlignCenter);
 
     form_layout = new QFormLayout();
     form_layout->setContentsMargins(0, 0, 0, 0);
     form_layout->setVerticalSpacing(10);
-    form_layout->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     nickname_label = new QLabel(surface);
     password_label = new QLabel(surface);
     nickname_edit = new AppLineEdit(surface);
@@ -51,6 +47,7 @@ AuthScreen::AuthScreen(QWidget* parent) : QWidget(parent) {
     password_edit->setEchoMode(QLineEdit::Password);
     form_layout->addRow(nickname_label, nickname_edit);
     form_layout->addRow(password_label, password_edit);
+    components::centre_form_labels(form_layout);
     layout->addLayout(form_layout);
 
     auto* row = new QHBoxLayout();
@@ -71,22 +68,6 @@ AuthScreen::AuthScreen(QWidget* parent) : QWidget(parent) {
 }
 
 AuthScreen::~AuthScreen() = default;
-
-void AuthScreen::collect_logo() {
-    const QImage logo = take_logo_image();
-    if (!logo.isNull()) {
-        logo_label->setPixmap(QPixmap::fromImage(logo));
-    }
-}
-
-void AuthScreen::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    if (logo_decoding_pending()) {
-        collect_logo();
-        // Lay the form out around the logo now, before the first frame is painted.
-        logo_label->parentWidget()->layout()->activate();
-    }
-}
 
 void AuthScreen::set_on_login(LoginCallback callback) {
     on_login = std::move(callback);

@@ -27,12 +27,8 @@ class AuthScreen : public QWidget {
     void set_form_enabled(bool enabled);
     void retranslate();
 
-  protected:
-    void showEvent(QShowEvent* event) override;
-
   private:
     void submit();
-    void collect_logo();
 
     LoginCallback on_login;
     QLabel* logo_label = nullptr;

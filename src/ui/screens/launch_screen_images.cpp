@@ -66,14 +66,18 @@ void LaunchScreen::load_news_image(const QString& address, QLabel* label, bool p
     }
     connect(reply, &QNetworkReply::finished, label, [reply, label, primary] {
         reply->deleteLater();
-        const QSize target = primary ? kPrimaryNewsSize : kSideNewsSize;
-        const auto show = [label, target](const QImage& picture) {
+        // Decoded at the card's size in device pixels: sharp on a high-density screen.
+        const qreal ratio = label->devicePixelRatioF();
+        const QSize target = (primary ? kPrimaryNewsSize : kSideNewsSize) * ratio;
+        const auto show = [label, target, ratio](const QImage& picture) {
             if (picture.isNull()) {
                 label->clear();
                 return;
             }
-            label->setPixmap(QPixmap::fromImage(picture).scaled(
-                target, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
+            QPixmap pixmap = QPixmap::fromImage(picture).scaled(
+                target, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+            pixmap.setDevicePixelRatio(ratio);
+            label->setPixmap(pixmap);
         };
         const auto body = app::read_reply_body(reply);
         if (reply->error() != QNetworkReply::NoError || !body) {
@@ -129,9 +133,14 @@ void LaunchScreen::show_avatar(const QImage& picture) {
         show_default_avatar();
         return;
     }
-    const QImage scaled = picture.scaled(kAvatarSide, kAvatarSide, Qt::KeepAspectRatioByExpanding,
-                                         Qt::SmoothTransformation);
-    QPixmap canvas(kAvatarSide, kAvatarSide);
+    const qreal ratio = profile_button->devicePixelRatioF();
+    const int side = qRound(kAvatarSide * ratio);
+    QImage scaled =
+        picture.scaled(side, side, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    scaled.setDevicePixelRatio(ratio);
+    // Drawn in device pixels; the painter works in the icon's own 26-pixel units.
+    QPixmap canvas(side, side);
+    canvas.setDevicePixelRatio(ratio);
     canvas.fill(Qt::transparent);
     QPainter painter(&canvas);
     painter.setRenderHint(QPainter::Antialiasing);

@@ -246,12 +246,15 @@ void LaunchScreen::redraw_background() {
         server_profile_background->setPixmap(QPixmap());
         return;
     }
-    QPixmap scaled =
-        background_source.scaled(size, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    // In device pixels, so that a high-density screen shows it sharp.
+    const qreal ratio = server_profile_background->devicePixelRatioF();
+    QPixmap scaled = background_source.scaled(size * ratio, Qt::KeepAspectRatioByExpanding,
+                                              Qt::SmoothTransformation);
     QPainter painter(&scaled);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.fillRect(scaled.rect(), QColor(0, 0, 0, kDarkeningAlpha));
     painter.end();
+    scaled.setDevicePixelRatio(ratio);
     server_profile_background->setPixmap(scaled);
 }
 

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -113,7 +114,6 @@ void SettingsScreen::build_general_tab() {
     auto* form = new QFormLayout();
     form->setContentsMargins(0, 0, 0, 0);
     form->setVerticalSpacing(10);
-    form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     tab_layout->addLayout(form);
     tab_layout->addStretch(1);
 
@@ -129,6 +129,8 @@ void SettingsScreen::build_general_tab() {
     language_selector->addItem(QString(), QStringLiteral("ru"));
     language_selector->addItem(QString(), QStringLiteral("en"));
     language_selector->setCurrentIndex(0);
+    // The default delegate ignores the style sheet's item rules (the current row's colour).
+    language_selector->setItemDelegate(new QStyledItemDelegate(language_selector));
 
     ram_slider = new QSlider(Qt::Horizontal, general_tab);
     ram_slider->setRange(kRamMin, kRamMax);
@@ -152,6 +154,7 @@ void SettingsScreen::build_general_tab() {
     form->addRow(ram_label, row_widget(general_tab, ram_slider, ram_spin_box));
     form->addRow(new QLabel(general_tab), auto_ram_check);
     form->addRow(game_directory_label, row_widget(general_tab, game_directory_edit, browse_button));
+    components::centre_form_labels(form);
 
     tab_widget->addTab(general_tab, QString());
 }

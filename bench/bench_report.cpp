@@ -84,27 +84,95 @@ QProcessEnvironment launcher_environment(const Paths& paths, const QString& appd
     return environment;
 }
 
+// A signed-in start: a service with `service_options` and a data folder holding Patron's
+// remembered session.
+struct ResumedStart {
+    Service service;
+    QTemporaryDir appdata;
+    QProcessEnvironment environment;
+    bool prepare(const Paths& paths, const QStringList& service_options, const char* probe) {
+        if (!service.start(paths, service_options) ||
+            QProcess::execute(paths.service(), {"--state", service.state.path(), "--write-session",
+                                                "Patron:" + appdata.path() +
+                                                    "/.halvark_launcher/session.json"}) != 0) {
+            return false;
+        }
+        environment = launcher_environment(paths, appdata.path(), service.url, probe);
+        return true;
+    }
+};
+
 // Median time and peak memory of the launcher resuming Patron's session against a service.
 QPair<double, qint64> resumed_start(const Paths& paths, const QStringList& service_options,
                                     const char* probe, int runs) {
-    Service service;
-    QTemporaryDir appdata;
-    if (!service.start(paths, service_options) ||
-        QProcess::execute(paths.service(),
-                          {"--state", service.state.path(), "--write-session",
-                           "Patron:" + appdata.path() + "/.halvark_launcher/session.json"}) != 0) {
+    ResumedStart start;
+    if (!start.prepare(paths, service_options, probe)) {
         return {0, 0};
     }
-    const auto environment = launcher_environment(paths, appdata.path(), service.url, probe);
-    run_process(paths.launcher(), environment);  // warms the disk caches
+    run_process(paths.launcher(), start.environment);  // warms the disk caches
     QList<double> times;
     qint64 peak = 0;
     for (int i = 0; i < runs; ++i) {
-        const Run run = run_process(paths.launcher(), environment);
+        const Run run = run_process(paths.launcher(), start.environment);
         times.append(run.ms);
         peak = std::max(peak, run.peak_kb);
     }
     return {median(times), peak};
+}
+
+// Two programs timed in alternating pairs, so that a slower or busier moment weighs on both
+// sides alike; the figure is the median of the pair ratios.
+struct Paired {
+    double subject_ms = 0;
+    double baseline_ms = 0;
+    double ratio = 0;
+    double lowest = 0;
+    double highest = 0;
+};
+
+Paired run_pairs(const QString& subject, const QProcessEnvironment& subject_environment,
+                 const QString& baseline, const QProcessEnvironment& baseline_environment,
+                 int pairs) {
+    run_process(subject, subject_environment);  // warm-up, not counted
+    run_process(baseline, baseline_environment);
+    QList<double> subjects;
+    QList<double> baselines;
+    QList<double> ratios;
+    for (int i = 0; i < pairs; ++i) {
+        subjects.append(run_process(subject, subject_environment).ms);
+        baselines.append(run_process(baseline, baseline_environment).ms);
+        ratios.append(subjects.last() / baselines.last());
+    }
+    return {median(subjects), median(baselines), median(ratios),
+            *std::min_element(ratios.begin(), ratios.end()),
+            *std::max_element(ratios.begin(), ratios.end())};
+}
+
+// Instructions executed by `program` until it ends, counted by callgrind (0 without valgrind):
+// exact and free of the machine's noise.
+qint64 instructions(const QString& program, const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);  // valgrind keeps the probe preloaded
+    process.start("valgrind", {"--tool=callgrind", "--callgrind-out-file=/dev/null", program});
+    if (!process.waitForFinished(300000)) {
+        process.kill();
+        return 0;
+    }
+    return QRegularExpression("Collected : (\\d+)")
+        .match(QString::fromUtf8(process.readAllStandardError()))
+        .captured(1)
+        .toLongLong();
+}
+
+QString ratio_text(const Paired& paired) {
+    return QString("%1× (pairs %2–%3×)")
+        .arg(paired.ratio, 0, 'f', 2)
+        .arg(paired.lowest, 0, 'f', 2)
+        .arg(paired.highest, 0, 'f', 2);
+}
+
+QString millions(qint64 count) {
+    return count > 0 ? QString(", %1 M instructions").arg(count / 1e6, 0, 'f', 0) : QString();
 }
 
 }  // namespace
@@ -113,7 +181,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication application(argc, argv);
     const Paths paths{QCoreApplication::applicationDirPath() + "/.."};
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : paths.bin + "/bench.md";
-    constexpr int kRuns = 15;  // start-up times on a shared machine scatter by ±10 %
+    constexpr int kPairs = 20;  // start-up times on a shared machine scatter by ±10 %
     QStringList rows;
     const auto row = [&rows](const QString& figure, const QString& value, const QString& baseline,
                              const QString& ratio, const QString& target) {
@@ -123,38 +191,47 @@ int main(int argc, char* argv[]) {
         std::fflush(stdout);
     };
 
-    // Cold start to the painted sign-in page, against a minimal Qt Widgets window.
-    QList<double> minimal_times;
-    QList<double> signin_times;
+    // Cold start to the painted sign-in page, against a minimal Qt Widgets window with the
+    // same probe library loaded (idle there: the window ends itself on its first paint).
+    double signin = 0;
     {
         Service service;
         service.start(paths, {"--no-pictures"});
-        for (int i = 0; i < kRuns; ++i) {
-            QProcessEnvironment minimal = QProcessEnvironment::systemEnvironment();
-            minimal.insert("QT_QPA_PLATFORM", "offscreen");
-            minimal_times.append(run_process(paths.minimal(), minimal).ms);
-            QTemporaryDir appdata;
-            signin_times.append(
-                run_process(paths.launcher(),
-                            launcher_environment(paths, appdata.path(), service.url, "signin"))
-                    .ms);
+        QTemporaryDir appdata;
+        const auto launcher = launcher_environment(paths, appdata.path(), service.url, "signin");
+        QProcessEnvironment minimal = launcher;
+        minimal.remove("HALVARK_PROBE");
+        const Paired cold = run_pairs(paths.launcher(), launcher, paths.minimal(), minimal, kPairs);
+        signin = cold.subject_ms;
+        row("Cold start to the painted sign-in page",
+            QString("%1 ms%2")
+                .arg(cold.subject_ms, 0, 'f', 1)
+                .arg(millions(instructions(paths.launcher(), launcher))),
+            QString("%1 ms (minimal window%2)")
+                .arg(cold.baseline_ms, 0, 'f', 1)
+                .arg(millions(instructions(paths.minimal(), minimal))),
+            ratio_text(cold), "≤ 1.5×");
+    }
+    {
+        ResumedStart pictures;
+        ResumedStart bare;
+        if (pictures.prepare(paths, {}, "home") &&
+            bare.prepare(paths, {"--no-pictures"}, "home-bare")) {
+            const Paired home = run_pairs(paths.launcher(), pictures.environment, paths.launcher(),
+                                          bare.environment, kPairs);
+            row("Saved session to the painted home screen, pictures from a warm disk cache",
+                QString("%1 ms (%2 ms after the sign-in page's cold start)%3")
+                    .arg(home.subject_ms, 0, 'f', 1)
+                    .arg(home.subject_ms - signin, 0, 'f', 1)
+                    .arg(millions(instructions(paths.launcher(), pictures.environment))),
+                QString("%1 ms (no pictures%2)")
+                    .arg(home.baseline_ms, 0, 'f', 1)
+                    .arg(millions(instructions(paths.launcher(), bare.environment))),
+                ratio_text(home), "≤ 1.3×");
         }
     }
-    const double minimal = median(minimal_times);
-    const double signin = median(signin_times);
-    row("Cold start to the painted sign-in page", QString("%1 ms").arg(signin, 0, 'f', 1),
-        QString("%1 ms (minimal window)").arg(minimal, 0, 'f', 1),
-        QString("%1×").arg(signin / minimal, 0, 'f', 2), "≤ 1.5×");
 
-    const auto [home, home_peak] = resumed_start(paths, {}, "home", kRuns);
-    const auto [bare, bare_peak] = resumed_start(paths, {"--no-pictures"}, "home-bare", kRuns);
-    row("Saved session to the painted home screen, pictures from a warm disk cache",
-        QString("%1 ms (%2 ms after the sign-in page's cold start)")
-            .arg(home, 0, 'f', 1)
-            .arg(home - signin, 0, 'f', 1),
-        QString("%1 ms (no pictures)").arg(bare, 0, 'f', 1),
-        QString("%1×").arg(home / bare, 0, 'f', 2), "report; ready ≤ 150 ms");
-
+    const qint64 bare_peak = resumed_start(paths, {"--no-pictures"}, "home-bare", 3).second;
     for (const char* format : {"JPEG", "PNG"}) {
         const auto [big, big_peak] = resumed_start(
             paths, {"--news-pictures", QString("8000x6000:%1").arg(format)}, "home", 3);

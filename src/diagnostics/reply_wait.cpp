@@ -1,7 +1,7 @@
 #include "diagnostics/reply_wait.h"
 
-#include <QEventLoop>
 #include <QCursor>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QNetworkReply>
 #include <QTimer>

@@ -1,8 +1,7 @@
-// A service that answers every launcher request with something hostile: the launcher
-// stays alive and responsive, within its time-outs, and loses no stored file.
-#include <QDir>
+// A service that answers with hostile data, redirects, endless or oversized bodies: the
+// launcher stays responsive within its time-outs, keeps credentials home and loses no file.
 #include <QElapsedTimer>
-#include <QFile>
+#include <QFrame>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,119 +21,99 @@
 using namespace halvark;
 using namespace halvark::testing;
 
-namespace {
-
-const QByteArray kSettings = R"({"language":"ru","ram_mb":2048,"auto_ram":false,"theme":"kept"})";
-
-QByteArray read_all(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Counts timer ticks while the launcher waits: a frozen event loop would count none.
-struct Heartbeat {
-    QTimer timer;
-    int ticks = 0;
-    Heartbeat() {
-        QObject::connect(&timer, &QTimer::timeout, [this] { ++ticks; });
-        timer.start(100);
-    }
-};
-
-}  // namespace
-
 class HostileServiceTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<AccountFixture> fixture;
+    const QByteArray settings = R"({"language":"ru","ram_mb":2048,"theme":"kept"})";
 
-    void store_files() {
-        QDir().mkpath(fixture->environment.data_path());
-        QFile settings(fixture->environment.data_path() + "/settings.json");
-        QVERIFY(settings.open(QIODevice::WriteOnly));
-        settings.write(kSettings);
-        settings.close();
-        QVERIFY(storage::SessionStore().save({"tok", QDateTime::currentSecsSinceEpoch() + 600}));
-    }
-    void expect_files_intact() {
-        QCOMPARE(read_all(fixture->environment.data_path() + "/settings.json"), kSettings);
-        QCOMPARE(storage::SessionStore().load()->access_token, QString("tok"));
-    }
-    void sign_in_fails_politely(ui::MainWindow& window) {
-        QString shown;
-        capture_next_message(&shown);
-        QString name, token;
+    QString failed_sign_in(ui::MainWindow& window) {
+        QString shown, name, token;
         qint64 expires = 0;
-        QVERIFY(!window.perform_login("Rook", "pw", name, token, expires));
-        QVERIFY(!shown.isEmpty());
-        QVERIFY(shown.size() < 1000);
+        capture_next_message(&shown);
+        [&] { QVERIFY(!window.perform_login("Rook", "pw", name, token, expires)); }();
+        return shown;
+    }
+    QByteArray stored_settings() {
+        QFile file(fixture->environment.data_path() + "/settings.json");
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
   private Q_SLOTS:
     void init() {
         fixture = std::make_unique<AccountFixture>();
-        store_files();
+        QDir().mkpath(fixture->environment.data_path());
+        QFile file(fixture->environment.data_path() + "/settings.json");
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
+        QVERIFY(storage::SessionStore().save({"tok", QDateTime::currentSecsSinceEpoch() + 600}));
     }
     void cleanup() { fixture.reset(); }
 
     void every_answer_is_hostile_data() {
         QTest::addColumn<QByteArray>("body");
-        QTest::newRow("empty body") << QByteArray();
+        QTest::newRow("empty") << QByteArray();
         QTest::newRow("invalid utf-8")
-            << QByteArray("\xff\xfe{\"access_token\":\"\xc3\x28\",\"detail\":\"\xed\xa0\x80\"}");
+            << QByteArray("\xff{\"access_token\":\"\xc3\x28\",\"detail\":\"\xed\xa0\x80\"}");
         QTest::newRow("deep nesting") << QByteArray(200000, '[');
-        QTest::newRow("50 MB") << QByteArray(50LL * 1024 * 1024, '{');
+        QTest::newRow("50 MB") << QByteArray(50LL << 20, '{');
         QTest::newRow("wrong types") << QByteArray(
-            R"({"access_token":5,"expires_in":"x","user":[],"detail":{"code":7,"message":[]},)"
-            R"("message":{},"uuid":7,"nickname":{},"donate_roles":"x","role_id":"2","money":"9",)"
-            R"("items":5,"data":{"a":1},"images":7,"id":"3","title":[1]})");
-        QTest::newRow("picture claiming 100000 x 100000") << png_claiming(100000, 100000);
+            R"({"access_token":5,"expires_in":"x","user":[],)"
+            R"("detail":{"code":7},"uuid":7,"donate_roles":"x","money":"9","items":5,"images":7})");
+        QTest::newRow("picture of 100000 x 100000") << png_claiming(100000, 100000);
     }
     void every_answer_is_hostile() {
         QFETCH(QByteArray, body);
         fixture->service.on_any([body](const RecordedRequest&) { return Reply{200, body}; });
-        Heartbeat heartbeat;
-        QElapsedTimer clock;
-        clock.start();
         auto window = fixture->make_window();  // resumes the saved session
-        QVERIFY(clock.elapsed() < 20000);
         QCOMPARE(window->findChild<QFrame*>("root")->findChild<QStackedWidget*>()->currentIndex(),
                  1);
-        QTest::qWait(500);  // let the home screen digest its answers
-        sign_in_fails_politely(*window);
-        expect_files_intact();
-        QVERIFY(fixture->service.requests_to("GET", "/api/v1/news").size() == 1);
+        QTest::qWait(300);  // let the home screen digest its answers
+        QVERIFY(!failed_sign_in(*window).isEmpty());
+        QCOMPARE(stored_settings(), settings);
+        QCOMPARE(storage::SessionStore().load()->access_token, QString("tok"));
     }
 
-    void trickling_service_is_given_up_on_time() {
+    void trickle_and_reset_connections_end_in_time() {
         auto window = fixture->make_window();
         fixture->service.on_any([](const RecordedRequest&) {
             return Reply{200, QByteArray(100000, ' '), "application/json", {}, 100};
         });
-        Heartbeat heartbeat;
+        int ticks = 0;
+        QTimer heartbeat;  // a frozen event loop would count none
+        QObject::connect(&heartbeat, &QTimer::timeout, [&ticks] { ++ticks; });
+        heartbeat.start(100);
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(window->fetch_me("tok"), QJsonObject());
         QVERIFY(clock.elapsed() >= ui::kMeTimeoutMs - 100 &&
                 clock.elapsed() < ui::kMeTimeoutMs + 2000);
-        QVERIFY2(heartbeat.ticks >= 40, qPrintable(QString::number(heartbeat.ticks)));
-        expect_files_intact();
+        QVERIFY(ticks >= 40);
+        QTcpServer resetter;
+        QVERIFY(resetter.listen(QHostAddress::LocalHost));
+        QObject::connect(&resetter, &QTcpServer::newConnection, [&resetter] {
+            while (QTcpSocket* socket = resetter.nextPendingConnection()) {
+                socket->abort();
+            }
+        });
+        qputenv("HALVARK_LAUNCHER_LOGIN_URL",
+                "http://127.0.0.1:" + QByteArray::number(resetter.serverPort()));
+        fixture->service.on_any([](const RecordedRequest&) { return Reply{404, {}}; });
+        window = fixture->make_window();
+        QVERIFY(!failed_sign_in(*window).isEmpty());
     }
 
     // A redirect to another host (127.0.0.2) must not take a password, token or report along.
     void credentials_stay_on_their_origin_data() {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<int>("status");
         QTest::addColumn<bool>("same_origin");
-        QTest::newRow("login, 307") << kLoginPath << 307 << false;
-        QTest::newRow("current user, 302") << kMePath << 302 << false;
-        QTest::newRow("hardware id, 307") << kHwidPath << 307 << false;
-        QTest::newRow("crash report, 307") << kReportPath << 307 << false;
-        QTest::newRow("current user within the origin") << kMePath << 302 << true;
+        QTest::newRow("login") << kLoginPath << false;
+        QTest::newRow("current user") << kMePath << false;
+        QTest::newRow("hardware id") << kHwidPath << false;
+        QTest::newRow("crash report") << kReportPath << false;
+        QTest::newRow("current user within the origin") << kMePath << true;
     }
     void credentials_stay_on_their_origin() {
         QFETCH(QString, path);
-        QFETCH(int, status);
         QFETCH(bool, same_origin);
         auto window = fixture->make_window();
         FakeService other("127.0.0.2");
@@ -142,15 +121,12 @@ class HostileServiceTest : public QObject {
         other.on_any([answer](const RecordedRequest&) { return Reply{200, answer}; });
         fixture->service.reply("GET", "/moved", {200, answer});
         const QString target = same_origin ? fixture->service.url("/moved") : other.url(path);
-        fixture->service.reply(path.contains("/me") ? "GET" : "POST", path,
-                               {status, {}, "application/json", {{"Location", target}}});
-
+        fixture->service.reply(
+            path == kMePath ? "GET" : "POST", path,
+            {path == kMePath ? 302 : 307, {}, "application/json", {{"Location", target}}});
         bool succeeded = false;
         if (path == kLoginPath) {
-            QString shown, name, token;
-            qint64 expires = 0;
-            capture_next_message(&shown);
-            succeeded = window->perform_login("Rook", "pw", name, token, expires);
+            succeeded = failed_sign_in(*window).isEmpty();
         } else if (path == kMePath) {
             succeeded = !window->fetch_me("tok").isEmpty();
         } else if (path == kHwidPath) {
@@ -167,31 +143,27 @@ class HostileServiceTest : public QObject {
         QCOMPARE(other.requests().size(), 0);
     }
 
-    void login_failure_is_shown_as_plain_text_data() {
-        QTest::addColumn<QString>("detail");
-        QTest::addColumn<QString>("shown");
-        const QString markup = "<img src=/etc/hostname><a href='http://127.0.0.2/'>link</a>";
-        QTest::newRow("markup") << markup << markup;
-        QTest::newRow("1 MB") << QString(1000000, QChar(0x77))
-                              << QString(1999, QChar(0x77)) + QChar(0x2026);
-    }
     void login_failure_is_shown_as_plain_text() {
-        QFETCH(QString, detail);
-        fixture->service.reply("POST", kLoginPath,
-                               {401, QJsonDocument(QJsonObject{{"detail", detail}}).toJson()});
+        const QString markup = "<img src=/etc/hostname><a href='http://127.0.0.2/'>link</a>";
         auto window = fixture->make_window();
-        QString text;
-        Qt::TextFormat format = Qt::AutoText;
-        handle_next_modal<QMessageBox>([&](QMessageBox* box) {
-            text = box->text();
-            format = box->textFormat();
-            box->accept();
-        });
-        QString name, token;
-        qint64 expires = 0;
-        QVERIFY(!window->perform_login("Rook", "pw", name, token, expires));
-        QCOMPARE(format, Qt::PlainText);
-        QTEST(text, "shown");
+        for (const auto& [detail, expected] :
+             {std::pair{markup, markup},
+              {QString(1000000, 'w'), QString(1999, 'w') + QChar(0x2026)}}) {
+            fixture->service.reply("POST", kLoginPath,
+                                   {401, QJsonDocument(QJsonObject{{"detail", detail}}).toJson()});
+            Qt::TextFormat format = Qt::AutoText;
+            QString text;
+            handle_next_modal<QMessageBox>([&](QMessageBox* box) {
+                text = box->text();
+                format = box->textFormat();
+                box->accept();
+            });
+            QString name, token;
+            qint64 expires = 0;
+            QVERIFY(!window->perform_login("Rook", "pw", name, token, expires));
+            QCOMPARE(format, Qt::PlainText);
+            QCOMPARE(text, expected);
+        }
     }
 
     void endless_answers_are_cut_off() {
@@ -206,10 +178,10 @@ class HostileServiceTest : public QObject {
         clock.start();
         auto window = fixture->make_window();  // resumes: current user twice, hardware id
         QVERIFY2(clock.elapsed() < ui::kMeTimeoutMs, qPrintable(QString::number(clock.elapsed())));
-        auto* selector = window->findChild<QLabel*>("server_profile_title");
-        QTRY_COMPARE_WITH_TIMEOUT(selector->text(), app::tr("launch.server_profiles_empty"), 5000);
-        QTRY_COMPARE_WITH_TIMEOUT(window->findChild<QLabel*>("news_primary_title")->text(),
-                                  app::tr("launch.news_empty"), 5000);
+        QTRY_COMPARE(window->findChild<QLabel*>("server_profile_title")->text(),
+                     app::tr("launch.server_profiles_empty"));
+        QTRY_COMPARE(window->findChild<QLabel*>("news_primary_title")->text(),
+                     app::tr("launch.news_empty"));
     }
 
     // Whether the excess is seen while the answer streams in or only once it is whole.
@@ -220,12 +192,7 @@ class HostileServiceTest : public QObject {
                                {200, "{\"access_token\":\"t\",\"pad\":\"" + padding});
         auto window = fixture->make_window();
         QCOMPARE(window->fetch_me("tok"), QJsonObject());
-        QString shown, name, token;
-        qint64 expires = 0;
-        capture_next_message(&shown);
-        QVERIFY(!window->perform_login("Rook", "pw", name, token, expires));
-        QVERIFY2(shown == "The answer was too large" || shown == "Operation canceled",
-                 qPrintable(shown));
+        QVERIFY(!failed_sign_in(*window).isEmpty());
     }
 
     // A second sign-in started while the first one waits must neither run nor mix accounts.
@@ -251,33 +218,11 @@ class HostileServiceTest : public QObject {
         });
         const qint64 before = QDateTime::currentSecsSinceEpoch();
         window->handle_sign_in("Rook", "pw", true);
-        QVERIFY(!enabled_meanwhile);
-        QVERIFY(nickname_field->isEnabled());
+        QVERIFY(!enabled_meanwhile && nickname_field->isEnabled());
         QCOMPARE(fixture->service.requests_to("POST", kLoginPath).size(), 1);
         const auto saved = storage::SessionStore().load();
         QCOMPARE(saved->access_token, QString("tok-Rook"));
         QVERIFY(saved->expires_at_unix >= before + 4000 && saved->expires_at_unix < before + 4100);
-        QCOMPARE(window->current_user().value("nickname").toString(), QString("Rook"));
-    }
-
-    void reset_connections_are_failures() {
-        QTcpServer resetter;
-        QVERIFY(resetter.listen(QHostAddress::LocalHost));
-        QObject::connect(&resetter, &QTcpServer::newConnection, [&resetter] {
-            while (QTcpSocket* socket = resetter.nextPendingConnection()) {
-                socket->abort();
-            }
-        });
-        const QByteArray address = "http://127.0.0.1:" + QByteArray::number(resetter.serverPort());
-        qputenv("HALVARK_LAUNCHER_API_URL", address);
-        qputenv("HALVARK_LAUNCHER_SITE_URL", address);
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^HWID submit failed: 0 .+"));
-        QTest::ignoreMessage(QtCriticalMsg,
-                             QRegularExpression("^Server profiles request failed: status=0 .+"));
-        auto window = fixture->make_window();
-        QTest::qWait(300);
-        sign_in_fails_politely(*window);
-        expect_files_intact();
     }
 };
 

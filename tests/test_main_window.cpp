@@ -1,0 +1,220 @@
+// The main window: sign-in, resume, sign-out and forced reports end to end against a fake
+// service, and its answers to the settings screen through a real settings.json.
+#include <QCheckBox>
+#include <QFile>
+#include <QFrame>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QtTest>
+
+#include "account_fixture.h"
+#include "app/translator.h"
+#include "diagnostics/crash_reporter.h"
+#include "storage/session_store.h"
+#include "storage/settings_store.h"
+#include "ui/memory_limits.h"
+#include "ui/screens/auth_screen.h"
+#include "ui/screens/launch_screen.h"
+#include "ui/screens/settings_screen.h"
+
+using namespace halvark;
+using namespace halvark::testing;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AccountFixture> fixture;
+    std::unique_ptr<ui::MainWindow> window;
+    const qint32 total = ui::total_physical_memory_mb();
+
+    FakeService& service() { return fixture->service; }
+    QString data(const QString& name) const { return fixture->environment.data_path() + name; }
+    int page() {
+        return window->findChild<QFrame*>("root")->findChild<QStackedWidget*>()->currentIndex();
+    }
+    QStackedWidget* screens() {
+        return static_cast<QStackedWidget*>(
+            find_widget<ui::screens::LaunchScreen>(window.get())->parentWidget());
+    }
+    QString account_button() {
+        return find_widget<ui::screens::LaunchScreen>(window.get())
+            ->findChild<QPushButton*>()
+            ->text();
+    }
+    void start(qint64 session_expiry = 0, const QString& token = "tok") {
+        if (session_expiry != 0) {
+            QVERIFY(storage::SessionStore().save({token, session_expiry}));
+        }
+        window = fixture->make_window();
+    }
+    void sign_in_through_the_form(bool remember) {
+        auto* form = find_widget<ui::screens::AuthScreen>(window.get());
+        form->findChildren<QLineEdit*>()[0]->setText("rook");
+        form->findChildren<QLineEdit*>()[1]->setText("secret");
+        form->findChild<QCheckBox*>()->setChecked(remember);
+        form->findChild<QPushButton*>()->click();
+    }
+    QString last_report() {
+        const auto reports = service().requests_to("POST", kReportPath);
+        return reports.isEmpty()
+                   ? QString()
+                   : QJsonDocument::fromJson(reports.last().body)["message"].toString();
+    }
+    void write_settings(const QByteArray& content) {
+        QDir().mkpath(fixture->environment.data_path());
+        QFile file(data("/settings.json"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    QSpinBox* ram_box() {
+        return find_widget<ui::screens::SettingsScreen>(window.get())->findChild<QSpinBox*>();
+    }
+
+  private Q_SLOTS:
+    void init() {
+        fixture = std::make_unique<AccountFixture>();
+        diagnostics::CrashReporter::instance().init(
+            {service().url(kReportPath), "production", "r"});
+        diagnostics::CrashReporter::instance().clear_user();
+        app::Translator::instance().set_language("ru");
+        service().reply(
+            "POST", kLoginPath,
+            {200, R"({"access_token":"tok-1","expires_in":3600,"user":{"nickname":"Rook"}})"});
+        service().reply("GET", kMePath, {200, R"({"uuid":"u-1","nickname":"Rook","role_id":2})"});
+        service().reply("POST", kHwidPath, {204, QByteArray()});
+        service().reply("POST", kReportPath, {204, QByteArray()});
+    }
+    void cleanup() {
+        window.reset();
+        fixture.reset();
+    }
+
+    void hidden_screens_wait_for_the_first_frame() {
+        start();
+        QCOMPARE(window->size(), QSize(1000, 760));
+        QCOMPARE(page(), 0);
+        QVERIFY(find_widget<ui::screens::LaunchScreen>(window.get()) == nullptr);
+        window->change_language("en");  // reaches the screens built later too
+        window->show();
+        QTRY_VERIFY(find_widget<ui::screens::LaunchScreen>(window.get()) != nullptr);
+        QCOMPARE(screens()->count(), 3);
+        QCOMPARE(account_button(), QString("Profile"));
+        QTRY_COMPARE(service().requests_to("GET", "/api/v1/news").size(), 1);
+    }
+
+    // Screen readers and tooltips say what each icon-only button does; Escape goes back.
+    void icon_buttons_are_named_and_escape_goes_back() {
+        start();
+        window->show_signed_in("Rook");
+        int icon_only = 0;
+        for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
+            if (button->text().trimmed().isEmpty() && !button->icon().isNull()) {
+                ++icon_only;
+                QVERIFY(!button->accessibleName().isEmpty() && !button->toolTip().isEmpty());
+            }
+        }
+        QCOMPARE(icon_only, 3);  // sign-out and the two back buttons
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        for (const int screen : {1, 2}) {
+            screens()->setCurrentIndex(screen);
+            auto* inside = screens()->widget(screen)->findChild<QPushButton*>();
+            inside->setFocus();
+            QTest::keyClick(inside, Qt::Key_Escape);
+            QCOMPARE(screens()->currentIndex(), 0);
+        }
+    }
+
+    void sign_in_remembers_or_forgets() {
+        for (const bool remember : {true, false}) {
+            start(100, "stale");
+            const qint64 before = QDateTime::currentSecsSinceEpoch();
+            sign_in_through_the_form(remember);
+            QCOMPARE(page(), 1);
+            QCOMPARE(account_button(), QString("   Rook"));
+            QCOMPARE(QFile::exists(data("/session.json")), remember);
+            QVERIFY(!remember || storage::SessionStore().load()->expires_at_unix >= before + 3600);
+        }
+        QCOMPARE(service().requests_to("POST", kHwidPath).size(), 2);
+    }
+
+    void resume() {
+        for (const auto& [me, token, name] :
+             {std::tuple{R"({"nickname":"Rook"})", QString("t"), "Rook"},
+              {"", token_with_payload(R"({"username":" C "})"), "C"},
+              {"", QString("x"), "Player"}}) {
+            service().reply("GET", kMePath, {QByteArray(me).isEmpty() ? 401 : 200, me});
+            start(QDateTime::currentSecsSinceEpoch() + 600, token);
+            QCOMPARE(page(), 1);
+            QCOMPARE(account_button().trimmed(), QString(name));
+            QVERIFY(window->force_report());
+            QCOMPARE(last_report(), QByteArray(me).isEmpty()
+                                        ? QString("Forced report from debug menu")
+                                        : QString("Forced report from debug menu by Rook"));
+        }
+        QCOMPARE(service().requests_to("GET", kMePath).size(), 6);
+        QCOMPARE(service().requests_to("POST", kHwidPath).size(), 3);
+    }
+
+    void sign_out_and_in_again() {
+        start(QDateTime::currentSecsSinceEpoch() + 600);
+        window->open_profile();
+        QCOMPARE(screens()->currentIndex(), 1);
+        QCOMPARE(service().requests_to("GET", kMePath).size(), 3);
+        window->handle_sign_out();
+        QCOMPARE(page(), 0);
+        QVERIFY(!QFile::exists(data("/session.json")));
+        QVERIFY(!window->force_report());
+        sign_in_through_the_form(true);
+        QCOMPARE(page(), 1);
+        QCOMPARE(screens()->currentIndex(), 0);
+    }
+
+    void settings_open_with_stored_memory_within_limits() {
+        for (const auto& [stored, shown] : {std::pair{R"({"auto_ram":true,"ram_mb":2048})", -1},
+                                            {R"({"auto_ram":false,"ram_mb":2048})", 2048},
+                                            {R"({"auto_ram":false,"ram_mb":300})", 1024},
+                                            {R"({"auto_ram":false,"ram_mb":2000000})", -2}}) {
+            write_settings(stored);
+            start();
+            window->open_settings();
+            QCOMPARE(screens()->currentIndex(), 2);
+            QCOMPARE(ram_box()->value(), shown == -1   ? ui::recommended_ram_mb(total)
+                                         : shown == -2 ? ui::max_ram_mb(total)
+                                                       : shown);
+        }
+        window->apply_auto_ram(true);
+        QCOMPARE(ram_box()->value(), ui::recommended_ram_mb(total));
+    }
+
+    void saving_clamps_normalises_and_applies() {
+        start();
+        window->open_settings();
+        window->save_settings("en", 500, false, " /games//halvark/./ ", false);
+        const storage::SettingsStore store;
+        QCOMPARE(store.ram_mb(), 1024);
+        QCOMPARE(store.game_directory(), QString("/games/halvark"));
+        QVERIFY(!store.server_list_background_enabled() && !store.auto_ram());
+        QCOMPARE(screens()->currentIndex(), 0);
+        QVERIFY(find_widget<ui::screens::LaunchScreen>(window.get())
+                    ->findChild<QLabel*>("server_profile_background")
+                    ->isHidden());
+        QCOMPARE(app::Translator::instance().language(), QString("en"));
+        window->save_settings("ru", 9999999, false, "   ", true);
+        QCOMPARE(store.ram_mb(), ui::max_ram_mb(total));
+        QCOMPARE(store.game_directory(), storage::default_game_directory());
+        window->open_settings();
+        window->save_settings("xx", 4096, false, "/elsewhere", true);  // no such language file
+        QCOMPARE(store.language(), QString("ru"));
+        QCOMPARE(screens()->currentIndex(), 2);
+        app::Translator::instance().set_language("en");
+        start();  // the next start takes the saved language
+        QCOMPARE(app::Translator::instance().language(), QString("ru"));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "test_main_window.moc"

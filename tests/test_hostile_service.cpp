@@ -167,8 +167,8 @@ class HostileServiceTest : public QObject {
     }
 
     void endless_answers_are_cut_off() {
-        const Reply endless{200, QByteArray(64 * 1024, ' '), "application/json", {}, 0, true};
-        fixture->service.on_any([endless](const RecordedRequest&) { return endless; });
+        const Reply endless{200, QByteArray(64LL * 1024, ' '), "application/json", {}, 0, true};
+        fixture->service.on_any([endless](const RecordedRequest&) { return Reply(endless); });
         fixture->service.reply("GET", "/api/v1/news", endless);
         fixture->service.reply("GET", "/api/launcher/server-profiles", endless);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^HWID submit failed: 200 "));

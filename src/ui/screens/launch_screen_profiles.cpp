@@ -93,7 +93,7 @@ void LaunchScreen::set_user(const QJsonObject& user_object) {
     // Gathered once: scanning every donate role for every profile grows with their product.
     account_role_ids.clear();
     account_role_ids.insert(app::saturated_int64(user.value("role_id")));
-    for (const QJsonValue& role : user.value("donate_roles").toArray()) {
+    for (const auto& role : user.value("donate_roles").toArray()) {
         const QJsonObject object = role.toObject();
         if (role.isObject() && object.value("is_active").toBool(false)) {
             account_role_ids.insert(app::saturated_int64(object.value("role_id")));

@@ -1,5 +1,6 @@
 // News and server-profile bodies, parsed and rendered by a real launch screen.
 #include <QJsonDocument>
+#include <cstdlib>
 
 #include "fuzz_support.h"
 #include "ui/screens/launch_screen.h"
@@ -8,7 +9,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz_environment();
     qputenv("HALVARK_LAUNCHER_API_URL", "http://127.0.0.1:9");
     qputenv("HALVARK_LAUNCHER_SITE_URL", "http://127.0.0.1:9");
-    static halvark::ui::screens::LaunchScreen* screen = new halvark::ui::screens::LaunchScreen();
+    static halvark::ui::screens::LaunchScreen* screen = [] {
+        // libFuzzer ends a finished run with exit(), while Qt's network threads may still be
+        // connecting for earlier inputs (no event loop runs here to retire them): leave before
+        // the globals they use are destroyed. Crashes end through libFuzzer's own _Exit.
+        std::atexit([] { std::_Exit(0); });
+        return new halvark::ui::screens::LaunchScreen();
+    }();
     using halvark::ui::screens::LaunchScreen;
     const QByteArray body = fuzz_bytes(data, size);
     screen->render_news(LaunchScreen::news_items_from(body));

@@ -2,8 +2,6 @@
 
 #include <QPushButton>
 
-class QFormLayout;
-
 namespace halvark::ui::components {
 
 // A push button drawn by the style sheet as primary (0) or secondary (any other role).
@@ -16,10 +14,6 @@ class AppButton : public QPushButton {
 // The icon-only back button of the profile and settings screens; Escape anywhere on
 // `parent` presses it too.
 AppButton* make_back_button(QWidget* parent);
-
-// Centres every label of `form` vertically on its field: by default a label sits at the top
-// of a taller field's row.
-void centre_form_labels(QFormLayout* form);
 
 // Says what an icon-only button does, as its tooltip and to screen readers.
 void describe_icon_button(QAbstractButton* button, const QString& text);

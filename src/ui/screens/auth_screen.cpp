@@ -10,6 +10,7 @@
 #include "app/translator.h"
 #include "ui/components/app_button.h"
 #include "ui/components/app_line_edit.h"
+#include "ui/components/form_labels.h"
 #include "ui/screens/auth_logo.h"
 
 namespace halvark::ui::screens {

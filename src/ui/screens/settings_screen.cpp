@@ -18,6 +18,7 @@
 
 #include "app/translator.h"
 #include "ui/components/app_button.h"
+#include "ui/components/form_labels.h"
 
 namespace halvark::ui::screens {
 

@@ -12,6 +12,12 @@
 
 namespace halvark::ui::screens {
 
+namespace {
+
+constexpr qint64 kWholeReadPixels = 2LL * 1024 * 1024;  // a 1080p picture, 8 MiB decoded
+
+}  // namespace
+
 QImage decode_bounded_image(const QByteArray& data, QSize target) {
     QBuffer buffer;
     buffer.setData(data);
@@ -23,10 +29,18 @@ QImage decode_bounded_image(const QByteArray& data, QSize target) {
         return {};
     }
     reader.setAutoTransform(true);
-    if (target.isValid()) {
+    // Qt's scaled PNG read costs twice a whole read plus a smooth scale, for the same pixels;
+    // a large PNG still reads scaled, row by row, so that it never sits whole in memory.
+    const bool read_whole = reader.format() == "png" && size.isValid() &&
+                            static_cast<qint64>(size.width()) * size.height() <= kWholeReadPixels;
+    if (target.isValid() && !read_whole) {
         reader.setScaledSize(target);
     }
-    return reader.read();
+    const QImage image = reader.read();
+    if (target.isValid() && !image.isNull() && image.size() != target) {
+        return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    return image;
 }
 
 void decode_bounded_image_later(QObject* receiver, const QByteArray& data, QSize target,

@@ -25,6 +25,7 @@ struct Paths {
     QString service() const { return bin + "/halvark_service"; }
     QString probe() const { return bin + "/bench/libhalvark_paint_probe.so"; }
     QString minimal() const { return bin + "/bench/minimal_window"; }
+    QString text_field() const { return bin + "/bench/text_field_window"; }
     QString inprocess() const { return bin + "/bench/bench_inprocess"; }
 };
 
@@ -211,6 +212,15 @@ int main(int argc, char* argv[]) {
                 .arg(cold.baseline_ms, 0, 'f', 1)
                 .arg(millions(instructions(paths.minimal(), minimal))),
             ratio_text(cold), "≤ 1.5×");
+        // The floor under that ratio: one empty line edit in the same window.
+        const Paired floor =
+            run_pairs(paths.text_field(), minimal, paths.minimal(), minimal, kPairs);
+        row("Minimal window with one line edit (what any page with text costs)",
+            QString("%1 ms%2")
+                .arg(floor.subject_ms, 0, 'f', 1)
+                .arg(millions(instructions(paths.text_field(), minimal))),
+            QString("%1 ms (minimal window)").arg(floor.baseline_ms, 0, 'f', 1), ratio_text(floor),
+            "reference");
     }
     {
         ResumedStart pictures;

@@ -16,8 +16,6 @@ FakeService::FakeService(const char* host)
     };
     server_->Get(".*", handler);
     server_->Post(".*", handler);
-    server_->Put(".*", handler);
-    server_->Delete(".*", handler);
     port_ = server_->bind_to_any_port(host);
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     while (!server_->is_running()) {
@@ -111,22 +109,7 @@ void FakeService::dispatch(const httplib::Request& request, httplib::Response& r
             });
         return;
     }
-    if (reply.trickle_ms <= 0) {
-        response.set_content(reply.body.toStdString(), reply.content_type.toStdString());
-        return;
-    }
-    response.set_chunked_content_provider(
-        reply.content_type.toStdString(), [this, reply](size_t offset, httplib::DataSink& sink) {
-            std::unique_lock lock(mutex_);
-            if (released_cv_.wait_for(lock, std::chrono::milliseconds(reply.trickle_ms),
-                                      [this] { return released_; }) ||
-                offset >= static_cast<size_t>(reply.body.size())) {
-                sink.done();
-                return true;
-            }
-            lock.unlock();
-            return sink.write(reply.body.constData() + offset, 1);
-        });
+    response.set_content(reply.body.toStdString(), reply.content_type.toStdString());
 }
 
 }  // namespace halvark::testing

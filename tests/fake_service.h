@@ -32,9 +32,6 @@ struct Reply {
     QByteArray body;
     QString content_type = QStringLiteral("application/json");
     QMap<QString, QString> headers = {};
-    // When positive, the body is sent one byte at a time with this pause, until the end
-    // or until the service is destroyed.
-    int trickle_ms = 0;
     // The body is sent again and again, as fast as the client takes it, until it hangs up.
     bool endless = false;
 };

@@ -7,8 +7,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QStackedWidget>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QThread>
 #include <QtTest>
 
@@ -71,35 +69,6 @@ class HostileServiceTest : public QObject {
         QVERIFY(!failed_sign_in(*window).isEmpty());
         QCOMPARE(stored_settings(), settings);
         QCOMPARE(storage::SessionStore().load()->access_token, QString("tok"));
-    }
-
-    void trickle_and_reset_connections_end_in_time() {
-        auto window = fixture->make_window();
-        fixture->service.on_any([](const RecordedRequest&) {
-            return Reply{200, QByteArray(100000, ' '), "application/json", {}, 100};
-        });
-        int ticks = 0;
-        QTimer heartbeat;  // a frozen event loop would count none
-        QObject::connect(&heartbeat, &QTimer::timeout, [&ticks] { ++ticks; });
-        heartbeat.start(100);
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(window->fetch_me("tok"), QJsonObject());
-        QVERIFY(clock.elapsed() >= ui::kMeTimeoutMs - 100 &&
-                clock.elapsed() < ui::kMeTimeoutMs + 2000);
-        QVERIFY(ticks >= 40);
-        QTcpServer resetter;
-        QVERIFY(resetter.listen(QHostAddress::LocalHost));
-        QObject::connect(&resetter, &QTcpServer::newConnection, [&resetter] {
-            while (QTcpSocket* socket = resetter.nextPendingConnection()) {
-                socket->abort();
-            }
-        });
-        qputenv("HALVARK_LAUNCHER_LOGIN_URL",
-                "http://127.0.0.1:" + QByteArray::number(resetter.serverPort()));
-        fixture->service.on_any([](const RecordedRequest&) { return Reply{404, {}}; });
-        window = fixture->make_window();
-        QVERIFY(!failed_sign_in(*window).isEmpty());
     }
 
     // A redirect to another host (127.0.0.2) must not take a password, token or report along.
@@ -167,7 +136,7 @@ class HostileServiceTest : public QObject {
     }
 
     void endless_answers_are_cut_off() {
-        const Reply endless{200, QByteArray(64LL * 1024, ' '), "application/json", {}, 0, true};
+        const Reply endless{200, QByteArray(64LL * 1024, ' '), "application/json", {}, true};
         fixture->service.on_any([endless](const RecordedRequest&) { return Reply(endless); });
         fixture->service.reply("GET", "/api/v1/news", endless);
         fixture->service.reply("GET", "/api/launcher/server-profiles", endless);

@@ -1,10 +1,9 @@
-// The local service: its cryptography, and how it holds up to guessing, slow clients and junk.
+// The local service: its cryptography, sign-in guards, request log and report quotas.
 #include <httplib.h>
 
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <thread>
@@ -50,11 +49,6 @@ struct RunningService {
     }
 };
 
-QString detail_code(const httplib::Result& result) {
-    return QJsonDocument::fromJson(QByteArray::fromStdString(result->body))["detail"]["code"]
-        .toString();
-}
-
 }  // namespace
 
 class ServiceTest : public QObject {
@@ -90,63 +84,33 @@ class ServiceTest : public QObject {
 
     void attempts_are_limited_in_a_sliding_window() {
         AttemptLimiter limiter(5, 60);
-        for (int i = 0; i < 4; ++i) {
-            limiter.record_failure("k", 1000 + i);
+        for (const int at : {1000, 1001, 1002, 1003}) {
+            limiter.record_failure("k", at);
         }
         QCOMPARE(limiter.retry_after("k", 1010), 0);
         limiter.record_failure("k", 1010);
         QCOMPARE(limiter.retry_after("k", 1010), 50);  // until the first failure is a minute old
-        QCOMPARE(limiter.retry_after("other", 1010), 0);
-        QCOMPARE(limiter.retry_after("k", 1060), 0);
+        QCOMPARE(limiter.retry_after("other", 1010) + limiter.retry_after("k", 1060), 0);
         limiter.clear("k");
         limiter.record_failure("k", 1061);
         QCOMPARE(limiter.retry_after("k", 1061), 0);
     }
 
-    void guessing_is_answered_with_429() {
+    // Over HTTP, as the launcher meets them: a code works once, and guessing is cut short.
+    void sign_in_is_guarded() {
         RunningService running;
-        for (int i = 0; i < 5; ++i) {
+        const QJsonObject warden = running.service.accounts().at(1).toObject();
+        const QJsonObject body{{"login", "Warden"},
+                               {"password", "warden-pass"},
+                               {"totp_code", running.service.current_totp_code(warden)}};
+        QCOMPARE(running.login(body)->status, 200);
+        QCOMPARE(running.login(body)->status, 401);  // the same code again
+        for (int i = 0; i < 4; ++i) {  // with the replay, five failures from this client
             QCOMPARE(running.login({{"login", "Rook"}, {"password", "wrong"}})->status, 401);
         }
         const auto refused = running.login({{"login", "Rook"}, {"password", "rook-pass"}});
         QCOMPARE(refused->status, 429);
-        const int retry_after = std::stoi(refused->get_header_value("Retry-After"));
-        QVERIFY(retry_after > 0 && retry_after <= 60);
-        QVERIFY(QJsonDocument::fromJson(QByteArray::fromStdString(refused->body))["detail"]
-                    .toString()
-                    .startsWith("Too many failed sign-in attempts"));
-    }
-
-    void a_totp_code_is_accepted_once() {
-        RunningService running;
-        const QJsonObject warden = running.service.accounts().at(1).toObject();
-        const QString code = running.service.current_totp_code(warden);
-        const QJsonObject body{
-            {"login", "Warden"}, {"password", "warden-pass"}, {"totp_code", code}};
-        QCOMPARE(running.login(body)->status, 200);
-        const auto replayed = running.login(body);
-        QCOMPARE(replayed->status, 401);
-        QCOMPARE(detail_code(replayed), QString("totp_invalid"));
-    }
-
-    // Slow clients hold a worker each; there are enough for the others.
-    void slow_clients_do_not_starve_the_others() {
-        RunningService running;
-        std::vector<std::unique_ptr<QTcpSocket>> slow;
-        for (int i = 0; i < 32; ++i) {
-            slow.push_back(std::make_unique<QTcpSocket>());
-            slow.back()->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(running.port));
-            // The listen backlog is short: a dropped SYN is sent again after a second.
-            QVERIFY(slow.back()->waitForConnected(5000));
-            slow.back()->write("G");
-            QVERIFY(slow.back()->waitForBytesWritten(1000));
-        }
-        QTest::qWait(200);  // every slow client now holds a connection
-        httplib::Client client("127.0.0.1", running.port);
-        client.set_read_timeout(1);
-        const auto answer = client.Get("/api/v1/news?limit=1");
-        QVERIFY(answer);
-        QCOMPARE(answer->status, 200);
+        QVERIFY(std::stoi(refused->get_header_value("Retry-After")) > 0);
     }
 
     void log_lines_show_no_control_characters() {
@@ -158,31 +122,24 @@ class ServiceTest : public QObject {
 
     void oldest_reports_go_first() {
         QTemporaryDir directory;
-        const ReportQuota quota{3, 1000, 5, 1500};
         const auto store = [&](const QString& account, int size) {
             static int event = 0;
             QVERIFY(store_report(directory.path(), account, QString::number(++event),
-                                 QByteArray(size, ' '), quota));
+                                 QByteArray(size, ' '), ReportQuota{3, 1000, 5, 1500}));
             QTest::qWait(2);  // distinct times in the names
         };
-        for (int i = 0; i < 4; ++i) {
-            store("a", 10);  // the fourth pushes out the first
-        }
-        const auto names = [&](const QString& pattern) {
-            return QDir(directory.path()).entryList({pattern}, QDir::Files, QDir::Name);
+        const auto names = [&] {
+            return QDir(directory.path()).entryList(QDir::Files, QDir::Name);
         };
-        QCOMPARE(names("*_a_*").size(), 3);
-        QVERIFY(names("*_a_*").first().endsWith("_a_2.json"));
-        store("a", 995);  // over the account's bytes: only the newest of "a" stays
-        QCOMPARE(names("*_a_*"), QStringList{names("*_a_5.json")});
-        for (const char* account : {"b", "b", "c", "c", "d"}) {
-            store(account, 100);  // the sixth report overall pushes out the oldest, of "a"
+        for (const char* account : {"a", "a", "a", "a", "b"}) {
+            store(account, 10);  // the fourth of "a" pushes out its first
         }
-        QCOMPARE(names("*.json").size(), 5);
-        QVERIFY(names("*_a_*").isEmpty());
-        store("e", 999);
-        store("f", 999);  // over the total bytes: everything older goes
-        QCOMPARE(names("*.json"), QStringList{names("*_f_*")});
+        QVERIFY(names().size() == 4 && names().first().endsWith("_a_2.json"));
+        store("b", 995);  // over the account's bytes: only the newest of "b" stays
+        store("c", 10);
+        QCOMPARE(names().size(), 5);
+        store("d", 999);  // over the total bytes: the oldest go until it fits
+        QVERIFY(names().size() == 2 && names().last().endsWith("_d_8.json"));
     }
 };
 

@@ -1,7 +1,6 @@
 // Account requests: what is sent, how answers are read, and the sign-in exchange's dialogs.
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QThread>
 #include <QtTest>
 
 #include "account_fixture.h"
@@ -84,17 +83,14 @@ class AccountRequestsTest : public QObject {
         QCOMPARE(login(true, 200, R"({"access_token":"t","user":{"nickname":"R"}})").nickname, "R");
         QCOMPARE(login(true, 200, R"({"access_token":""})").error_message,
                  "Empty access_token in login response");
-        QCOMPARE(login(true, 200, R"({"message":"Later"})").error_message, "Later");
         QCOMPARE(login(false, 422, R"({"detail":{"code":"x","message":"Banned"}})").error_message,
                  "Banned");
         QVERIFY(login(false, 401, kTotpDemand).totp_required);
         QVERIFY(!login(false, 401, R"({"detail":{"code":"TOTP_REQUIRED"}})").totp_required);
-        QCOMPARE(login(false, 400, R"({"detail":[1],"message":"Bad"})").error_message, "Bad");
         QCOMPARE(login(false, 502, "<html>").error_message, "net");
         QCOMPARE(login(false, 418, "").error_message, "HTTP 418");
         QCOMPARE(ui::user_from_me_body(R"({"user":{"uuid":"u1"},"x":1})"),
                  (QJsonObject{{"uuid", "u1"}}));
-        QCOMPARE(ui::user_from_me_body(R"({"user":"x"})"), (QJsonObject{{"user", "x"}}));
         QCOMPARE(ui::user_from_me_body("[1,2]"), QJsonObject());
         QCOMPARE(
             ui::display_name_from_token(token_with_payload(R"({"name":"N","nickname":"Nick"})")),
@@ -102,7 +98,6 @@ class AccountRequestsTest : public QObject {
         QCOMPARE(
             ui::display_name_from_token(token_with_payload(R"({"nickname":7,"username":" U "})")),
             "U");
-        QCOMPARE(ui::display_name_from_token(token_with_payload(R"({"name":"ÿÿ>>??"})")), "ÿÿ>>??");
         QCOMPARE(ui::display_name_from_token("opaque-token"), QString());
     }
 
@@ -134,18 +129,6 @@ class AccountRequestsTest : public QObject {
             QCOMPARE(shown, app::tr("auth.error_empty_fields"));
         }
         QCOMPARE(logins(), 0);
-    }
-
-    void form_is_disabled_during_the_exchange() {
-        service().on("POST", kLoginPath, [](const RecordedRequest&) {
-            QThread::msleep(300);
-            return Reply{200, R"({"access_token":"t","user":{"nickname":"   "}})"};
-        });
-        bool enabled_meanwhile = true;
-        QTimer::singleShot(100, [&] { enabled_meanwhile = field()->isEnabled(); });
-        QVERIFY(sign_in("Rook", "pw"));
-        QVERIFY(!enabled_meanwhile && field()->isEnabled());
-        QCOMPARE(name, QString("Rook"));  // a blank nickname falls back to the login
     }
 
     void totp_code_is_asked_for_once() {
@@ -182,9 +165,6 @@ class AccountRequestsTest : public QObject {
         QVERIFY(!window->submit_hwid("tok"));
         QCOMPARE(window->fetch_me("   "), QJsonObject());  // a blank token asks nothing
         QVERIFY(!window->submit_hwid("  "));
-        qputenv("HALVARK_LAUNCHER_HWID_URL", "  ");
-        window = fixture->make_window();
-        QVERIFY(!window->submit_hwid("tok"));
         QCOMPARE(service().requests_to("POST", kHwidPath).size(), 1);
         QCOMPARE(service().requests_to("GET", kMePath).size(), 0);
     }

@@ -1,4 +1,4 @@
-// The local service: its cryptography, sign-in guards, request log and report quotas.
+// The local service: its TOTP codes, sign-in guards, request log and report quotas.
 #include <httplib.h>
 
 #include <QDir>
@@ -8,11 +8,9 @@
 #include <QtTest>
 #include <thread>
 
-#include "attempt_limiter.h"
 #include "game_service.h"
 #include "report_store.h"
 #include "server_setup.h"
-#include "token.h"
 #include "totp.h"
 
 using namespace halvark::service;
@@ -69,31 +67,6 @@ class ServiceTest : public QObject {
         QCOMPARE(totp_matching_step(secret, totp_code(secret, now + 30), now), now / 30 + 1);
         QVERIFY(!totp_matching_step(secret, totp_code(secret, now - 90), now));
         QVERIFY(base32_decode("not base32!").isEmpty());
-    }
-
-    void tokens_are_checked() {
-        const QByteArray key(32, 'k');
-        const QString token = sign_token({{"nickname", "Rook"}, {"exp", 2000}}, key);
-        QCOMPARE(verify_token(token, key, 1999)->value("nickname").toString(), QString("Rook"));
-        QVERIFY(!verify_token(token, key, 2000).has_value());               // expired
-        QVERIFY(!verify_token(token, QByteArray(32, 'x'), 1).has_value());  // other key
-        QString tampered = token;
-        tampered[token.indexOf('.') + 3] = token[token.indexOf('.') + 3] == 'A' ? 'B' : 'A';
-        QVERIFY(!verify_token(tampered, key, 1).has_value());
-    }
-
-    void attempts_are_limited_in_a_sliding_window() {
-        AttemptLimiter limiter(5, 60);
-        for (const int at : {1000, 1001, 1002, 1003}) {
-            limiter.record_failure("k", at);
-        }
-        QCOMPARE(limiter.retry_after("k", 1010), 0);
-        limiter.record_failure("k", 1010);
-        QCOMPARE(limiter.retry_after("k", 1010), 50);  // until the first failure is a minute old
-        QCOMPARE(limiter.retry_after("other", 1010) + limiter.retry_after("k", 1060), 0);
-        limiter.clear("k");
-        limiter.record_failure("k", 1061);
-        QCOMPARE(limiter.retry_after("k", 1061), 0);
     }
 
     // Over HTTP, as the launcher meets them: a code works once, and guessing is cut short.

@@ -49,22 +49,13 @@ class SessionLogTest : public QObject {
         QVERIFY(
             log_path().contains(QRegularExpression(R"(/\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\.log$)")));
         const QStringList lines = lines_of(log_path());
-        const QStringList keys = {"=== Halvark Launcher Session Start ===",
-                                  "START_LOCAL=",
-                                  "START_UTC=",
-                                  "TIMEZONE=",
-                                  "HOSTNAME=",
-                                  "OS=",
-                                  "KERNEL=",
-                                  "CPU_ARCH=",
-                                  "APP_USER=alice",
-                                  "CPU_MODEL=",
-                                  "MOTHERBOARD_SERIAL=",
-                                  "ROOT_VOLUME_ID=",
-                                  "OS_MACHINE_ID=",
-                                  "ETC_MACHINE_ID=",
-                                  "HWID_SHA256=",
-                                  "=== End Session Header ==="};
+        const QStringList keys = QString(
+                                     "=== Halvark Launcher Session Start ===|START_LOCAL=|"
+                                     "START_UTC=|TIMEZONE=|HOSTNAME=|OS=|KERNEL=|CPU_ARCH=|"
+                                     "APP_USER=alice|CPU_MODEL=|MOTHERBOARD_SERIAL=|"
+                                     "ROOT_VOLUME_ID=|OS_MACHINE_ID=|ETC_MACHINE_ID=|"
+                                     "HWID_SHA256=|=== End Session Header ===")
+                                     .split('|');
         QCOMPARE(lines.size(), keys.size() + 1);
         for (int i = 0; i < keys.size(); ++i) {
             QVERIFY2(lines[i].startsWith(keys[i]) && is_session_header_line(lines[i]),
@@ -100,28 +91,9 @@ class SessionLogTest : public QObject {
         QCOMPARE(lines.filter(whole).size(), 1600);
     }
 
-    void collect_takes_the_newest_files_first() {
-        const QDateTime now = QDateTime::currentDateTime();
-        for (const auto& [name, offset] :
-             {std::pair{"b.log", 100}, {"a.log", 200}, {"c.log", -500}, {"skip.txt", 300}}) {
-            QFile file(logs_directory() + '/' + name);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(name) > 0);
-            file.close();
-            QVERIFY(file.open(QIODevice::Append));
-            QVERIFY(file.setFileTime(now.addSecs(offset), QFileDevice::FileModificationTime));
-        }
-        qint32 count = 0;
-        QCOMPARE(collect_log_text(1, &count), QString("===== a.log =====\na.log\n\n"));
-        QCOMPARE(count, 1);
-        QVERIFY(collect_log_text(2).endsWith("===== b.log =====\nb.log\n\n"));
-        QCOMPARE(collect_log_text(50, &count).count("===== "), 4);  // not the .txt
-        QCOMPARE(count, 4);
-    }
-
     void hardware_id() {
         QCOMPARE(compute_hwid("", "", "", "", ""), sha256("halvark_launcher_unknown_hwid_v2"));
         QCOMPARE(compute_hwid("ab", "", "", "c", ""), sha256("abc"));
-        QCOMPARE(compute_hwid("", "", "", "машина", ""), sha256("машина"));
         qputenv("PROCESSOR_IDENTIFIER", "Intel64");
         QCOMPARE(current_hwid(), compute_hwid("Intel64", "", "", QSysInfo::machineUniqueId(), ""));
     }

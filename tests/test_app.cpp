@@ -82,15 +82,16 @@ class AppTest : public QObject {
             tables[i] = QJsonDocument::fromJson(file.readAll()).object();
         }
         QCOMPARE(tables[0].keys(), tables[1].keys());
-        QCOMPARE(tables[0].size(), 64);
-        for (const QJsonObject& table : tables) {
-            for (const auto& [key, count] : {std::pair{"profile.flags_template", 4},
-                                             {"profile.role_suffix_template", 3},
-                                             {"profile.server_fallback", 1},
-                                             {"profile.roles_more", 1},
-                                             {"settings.debug_copy_ok", 1}}) {
-                QVERIFY2(table.value(key).toString().contains(QString("%%1").arg(count)), key);
+        for (const QString& key : tables[0].keys()) {  // the same placeholders in both
+            const QRegularExpression placeholder("%\\d");
+            QStringList found[2];
+            for (int i = 0; i < 2; ++i) {
+                for (const auto& match : placeholder.globalMatch(tables[i][key].toString())) {
+                    found[i].append(match.captured());
+                }
+                found[i].sort();
             }
+            QVERIFY2(found[0] == found[1], qPrintable(key));
         }
     }
 };

@@ -55,11 +55,6 @@ class SettingsScreenTest : public QObject {
             QCOMPARE(spin()->maximum(), high);
             QCOMPARE(slider()->value(), value);
         }
-        screen->set_ram_range(1024, 32768);
-        slider()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-        QCOMPARE(spin()->value(), 1024 + 256);
-        spin()->setValue(5000);
-        QCOMPARE(slider()->value(), 5000);
         QList<bool> toggles;
         screen->set_on_auto_ram_toggled([&toggles](bool checked) { toggles.append(checked); });
         screen->set_auto_ram(true);
@@ -118,7 +113,6 @@ class SettingsScreenTest : public QObject {
         QCOMPARE(status(), app::tr("settings.debug_force_report_ok"));
         answer = false;
         screen->set_signed_in(true);  // signed in, yet not delivered: sign-in is not to blame
-        QCOMPARE(status(), QString());
         button("settings.debug_force_report")->click();
         QCOMPARE(status(), app::tr("settings.debug_force_report_undelivered"));
         screen->set_signed_in(false);  // the next account does not see this one's result

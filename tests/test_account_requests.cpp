@@ -121,16 +121,6 @@ class AccountRequestsTest : public QObject {
                           : expires >= now + added && expires <= now + added + 1);
     }
 
-    void empty_fields_warn_without_request() {
-        for (const auto& [login, password] : {std::pair{"   ", "pw"}, std::pair{"Rook", ""}}) {
-            QString shown;
-            capture_next_message(&shown);
-            QVERIFY(!sign_in(login, password));
-            QCOMPARE(shown, app::tr("auth.error_empty_fields"));
-        }
-        QCOMPARE(logins(), 0);
-    }
-
     void totp_code_is_asked_for_once() {
         service().on("POST", kLoginPath, [](const RecordedRequest& request) {
             return request.body.contains("totp_code") ? Reply{200, R"({"access_token":"t2"})"}

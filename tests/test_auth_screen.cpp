@@ -1,11 +1,10 @@
-// The sign-in form and its logo at every density.
+// The sign-in form: what it hands on, and when it takes input.
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
 #include "app/translator.h"
-#include "ui/screens/auth_logo.h"
 #include "ui/screens/auth_screen.h"
 
 using halvark::ui::screens::AuthScreen;
@@ -35,21 +34,6 @@ class AuthScreenTest : public QObject {
         QVERIFY(halvark::app::Translator::instance().set_language("en"));
         screen.retranslate();
         QCOMPARE(button->text(), QString("Sign in"));
-    }
-
-    void logo_is_sharp_at_every_density() {
-        for (const qreal ratio : {1.0, 2.0}) {
-            const QPixmap logo = halvark::ui::screens::sign_in_logo(ratio);
-            QCOMPARE(logo.size(), QSize(160, 90) * ratio);
-            QCOMPARE(logo.deviceIndependentSize(), QSizeF(160, 90));
-            // The same smooth scaling as from the large artwork at start.
-            QImage expected =
-                QImage(":/assets/png/logo.png")
-                    .scaled(logo.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                    .convertToFormat(QImage::Format_ARGB32);
-            expected.setDevicePixelRatio(ratio);
-            QCOMPARE(logo.toImage().convertToFormat(QImage::Format_ARGB32), expected);
-        }
     }
 };
 

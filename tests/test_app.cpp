@@ -19,9 +19,7 @@ class AppTest : public QObject {
     const QString ini = QCoreApplication::applicationDirPath() + "/settings.ini";
 
     void write(const QString& path, const QByteArray& content) {
-        QDir().mkpath(QFileInfo(path).path());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) >= 0);
+        QVERIFY(testing::write_file(path, content));
     }
 
   private Q_SLOTS:

@@ -25,8 +25,7 @@ class EndToEndTest : public QObject {
     }
     QString launcher_log() const {
         const QDir logs(environment->data_path() + "/logs");
-        QFile file(logs.filePath(logs.entryList({"*.log"}).value(0)));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QString();
+        return halvark::testing::read_file(logs.filePath(logs.entryList({"*.log"}).value(0)));
     }
     void resume_as(const QString& nickname, const QStringList& options) {
         environment = std::make_unique<halvark::testing::ScopedEnvironment>();

@@ -32,17 +32,12 @@ class HostileServiceTest : public QObject {
         [&] { QVERIFY(!window.perform_login("Rook", "pw", name, token, expires)); }();
         return shown;
     }
-    QByteArray stored_settings() {
-        QFile file(fixture->environment.data_path() + "/settings.json");
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QString settings_path() const { return fixture->environment.data_path() + "/settings.json"; }
 
   private Q_SLOTS:
     void init() {
         fixture = std::make_unique<AccountFixture>();
-        QDir().mkpath(fixture->environment.data_path());
-        QFile file(fixture->environment.data_path() + "/settings.json");
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
+        QVERIFY(write_file(settings_path(), settings));
         QVERIFY(storage::SessionStore().save({"tok", QDateTime::currentSecsSinceEpoch() + 600}));
     }
     void cleanup() { fixture.reset(); }
@@ -67,7 +62,7 @@ class HostileServiceTest : public QObject {
                  1);
         QTest::qWait(300);  // let the home screen digest its answers
         QVERIFY(!failed_sign_in(*window).isEmpty());
-        QCOMPARE(stored_settings(), settings);
+        QCOMPARE(read_file(settings_path()), settings);
         QCOMPARE(storage::SessionStore().load()->access_token, QString("tok"));
     }
 

@@ -8,6 +8,7 @@
 
 #include "diagnostics/hwid.h"
 #include "diagnostics/session_log.h"
+#include "test_support.h"
 
 using namespace halvark::diagnostics;
 
@@ -37,9 +38,9 @@ class SessionLogTest : public QObject {
         start_session_log();  // a second start adds nothing
         const QString name = QDir(logs_directory()).entryList({"*.log"}).value(0);
         QVERIFY(name.contains(QRegularExpression(R"(^\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\.log$)")));
-        QFile file(logs_directory() + '/' + name);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList lines = QString(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString(halvark::testing::read_file(logs_directory() + '/' + name))
+                .split('\n', Qt::SkipEmptyParts);
         const QStringList keys = QString(
                                      "=== Halvark Launcher Session Start ===|START_LOCAL=|"
                                      "START_UTC=|TIMEZONE=|HOSTNAME=|OS=|KERNEL=|CPU_ARCH=|"

@@ -22,10 +22,7 @@ class StoresTest : public QObject {
 
     QString data(const QString& name = QString()) const { return environment->data_path() + name; }
     void write(const QString& name, const QByteArray& content) {
-        QDir().mkpath(data());
-        QFile file(data(name));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                file.write(content) == content.size());
+        QVERIFY(testing::write_file(data(name), content));
     }
     // A tiny tmpfs as the data folder, where the machine lets us mount one.
     bool mount_small_disk(const QString& options) {
@@ -67,9 +64,7 @@ class StoresTest : public QObject {
     void settings_save_fills_defaults_and_keeps_foreign_keys() {
         write("/settings.json", R"({"theme":"dark","ram_mb":9000})");
         QVERIFY(SettingsStore().save("", 0, false, "   ", false));
-        QFile file(data("/settings.json"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray content = file.readAll();
+        const QByteArray content = testing::read_file(data("/settings.json"));
         QVERIFY2(content.contains("\n    \"auto_ram\": false"), "indented, sorted keys");
         const QJsonObject saved = QJsonDocument::fromJson(content).object();
         QCOMPARE(saved, (QJsonObject{{"theme", "dark"},
@@ -139,15 +134,11 @@ class StoresTest : public QObject {
     }
 
     void logs_folder_holds_only_our_logs() {
-        QVERIFY(QDir().mkpath(diagnostics::logs_directory()));
-        const QString secret = environment->path() + "/secret.txt";
-        QFile file(secret);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("top secret") > 0);
-        QVERIFY(QFile::link(secret, diagnostics::logs_directory() + "/linked.log"));
-        QCOMPARE(QProcess::execute("mkfifo", {diagnostics::logs_directory() + "/fifo.log"}), 0);
-        QFile own(diagnostics::logs_directory() + "/own.log");
-        QVERIFY(own.open(QIODevice::WriteOnly) && own.write("our line") > 0);
-        own.close();
+        const QString logs = diagnostics::logs_directory();
+        QVERIFY(testing::write_file(environment->path() + "/secret.txt", "top secret") &&
+                testing::write_file(logs + "/own.log", "our line"));
+        QVERIFY(QFile::link(environment->path() + "/secret.txt", logs + "/linked.log"));
+        QCOMPARE(QProcess::execute("mkfifo", {logs + "/fifo.log"}), 0);
         const QString collected = diagnostics::collect_log_text(10);
         QVERIFY(collected.contains("our line") && !collected.contains("secret"));
     }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -27,6 +30,19 @@ class ScopedEnvironment {
   private:
     QTemporaryDir directory;
 };
+
+// Writes `content` to `path`, creating its folder first.
+inline bool write_file(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(content) == content.size();
+}
+
+inline QByteArray read_file(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 // Our screens carry no meta-object of their own, so qobject_cast (and findChild) cannot
 // tell them from a plain QWidget.

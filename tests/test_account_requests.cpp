@@ -148,16 +148,6 @@ class AccountRequestsTest : public QObject {
             QVERIFY(field()->isEnabled());
         }
     }
-
-    void hardware_id_failures() {
-        service().reply("POST", kHwidPath, {409, R"({"detail":"already bound"})"});
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^HWID submit failed: 409 \\S.*$"));
-        QVERIFY(!window->submit_hwid("tok"));
-        QCOMPARE(window->fetch_me("   "), QJsonObject());  // a blank token asks nothing
-        QVERIFY(!window->submit_hwid("  "));
-        QCOMPARE(service().requests_to("POST", kHwidPath).size(), 1);
-        QCOMPARE(service().requests_to("GET", kMePath).size(), 0);
-    }
 };
 
 QTEST_MAIN(AccountRequestsTest)

@@ -82,27 +82,6 @@ class MainWindowTest : public QObject {
         fixture.reset();
     }
 
-    void hidden_screens_wait_for_the_first_frame() {
-        start();
-        QCOMPARE(window->size(), QSize(1000, 760));
-        QCOMPARE(page(), 0);
-        QVERIFY(find_widget<ui::screens::LaunchScreen>(window.get()) == nullptr);
-        window->change_language("en");  // reaches the screens built later too
-        window->show();
-        QTRY_VERIFY(find_widget<ui::screens::LaunchScreen>(window.get()) != nullptr);
-        QCOMPARE(screens()->count(), 3);
-        QCOMPARE(account_button(), QString("Profile"));
-        QTRY_COMPARE(service().requests_to("GET", "/api/v1/news").size(), 1);
-        int icon_only = 0;  // screen readers and tooltips say what each of them does
-        for (const QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
-            if (button->text().trimmed().isEmpty() && !button->icon().isNull()) {
-                ++icon_only;
-                QVERIFY(!button->accessibleName().isEmpty() && !button->toolTip().isEmpty());
-            }
-        }
-        QCOMPARE(icon_only, 3);  // sign-out and the two back buttons
-    }
-
     void sign_in_remembers_or_forgets() {
         for (const bool remember : {true, false}) {
             start(100, "stale");

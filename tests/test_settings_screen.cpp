@@ -86,21 +86,6 @@ class SettingsScreenTest : public QObject {
         QCOMPARE(saved, (QStringList{"ru", "6144", "0", "/games/y", "0"}));
     }
 
-    void report_status_says_why() {
-        button("settings.debug_force_report")->click();
-        QCOMPARE(status(), app::tr("settings.debug_force_report_fail"));
-        bool answer = true;
-        screen->set_on_force_report([&] { return answer; });
-        button("settings.debug_force_report")->click();
-        QCOMPARE(status(), app::tr("settings.debug_force_report_ok"));
-        answer = false;
-        screen->set_signed_in(true);  // signed in, yet not delivered: sign-in is not to blame
-        button("settings.debug_force_report")->click();
-        QCOMPARE(status(), app::tr("settings.debug_force_report_undelivered"));
-        screen->set_signed_in(false);  // the next account does not see this one's result
-        QCOMPARE(status(), QString());
-    }
-
     void copy_logs_takes_the_ten_newest() {
         testing::ScopedEnvironment environment;
         QGuiApplication::clipboard()->setText("before");

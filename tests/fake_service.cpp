@@ -2,20 +2,48 @@
 
 #include <httplib.h>
 
-#include <chrono>
-
 namespace halvark::testing {
 
 FakeService::FakeService(const char* host)
     : server_(std::make_unique<httplib::Server>()), host_(QString::fromLatin1(host)) {
-    // stop() would otherwise wait for kept-alive connections.
-    server_->set_keep_alive_max_count(1);
+    server_->set_keep_alive_max_count(1);  // else stop() waits for kept-alive connections
     server_->set_keep_alive_timeout(1);
-    const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
-        dispatch(request, response);
+    const auto dispatch = [this](const httplib::Request& request, httplib::Response& response) {
+        RecordedRequest recorded{QString::fromStdString(request.method),
+                                 QString::fromStdString(request.path),
+                                 QString::fromStdString(request.target),
+                                 {},
+                                 QByteArray::fromStdString(request.body)};
+        for (const auto& [name, value] : request.headers) {
+            recorded.headers.insert(QString::fromStdString(name).toLower(),
+                                    QString::fromStdString(value));
+        }
+        Handler handler;
+        {
+            std::lock_guard lock(mutex_);
+            log_.append(recorded);
+            const auto it = handlers_.find({recorded.method, recorded.path});
+            handler = it != handlers_.end() ? it->second : fallback_;
+        }
+        const Reply reply = handler ? handler(recorded) : Reply{404, R"({"detail":"not found"})"};
+        response.status = reply.status;
+        for (auto it = reply.headers.cbegin(); it != reply.headers.cend(); ++it) {
+            response.set_header(it.key().toStdString(), it.value().toStdString());
+        }
+        if (!reply.endless) {
+            response.set_content(reply.body.toStdString(), reply.content_type.toStdString());
+            return;
+        }
+        response.set_chunked_content_provider(
+            reply.content_type.toStdString(), [this, reply](size_t, httplib::DataSink& sink) {
+                if (std::lock_guard lock(mutex_); released_) {
+                    return false;
+                }
+                return sink.write(reply.body.constData(), reply.body.size());
+            });
     };
-    server_->Get(".*", handler);
-    server_->Post(".*", handler);
+    server_->Get(".*", dispatch);
+    server_->Post(".*", dispatch);
     port_ = server_->bind_to_any_port(host);
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     while (!server_->is_running()) {
@@ -33,10 +61,6 @@ FakeService::~FakeService() {
     thread_.join();
 }
 
-QString FakeService::base_url() const {
-    return QStringLiteral("http://%1:%2").arg(host_).arg(port_);
-}
-
 void FakeService::on(const QString& method, const QString& path, Handler handler) {
     std::lock_guard lock(mutex_);
     handlers_[{method, path}] = std::move(handler);
@@ -45,10 +69,6 @@ void FakeService::on(const QString& method, const QString& path, Handler handler
 void FakeService::on_any(Handler handler) {
     std::lock_guard lock(mutex_);
     fallback_ = std::move(handler);
-}
-
-void FakeService::reply(const QString& method, const QString& path, const Reply& reply) {
-    on(method, path, [reply](const RecordedRequest&) { return reply; });
 }
 
 void FakeService::never_answer(const QString& method, const QString& path) {
@@ -65,51 +85,10 @@ QList<RecordedRequest> FakeService::requests() const {
 }
 
 QList<RecordedRequest> FakeService::requests_to(const QString& method, const QString& path) const {
-    QList<RecordedRequest> matching;
-    for (const RecordedRequest& request : requests()) {
-        if (request.method == method && request.path == path) {
-            matching.append(request);
-        }
-    }
+    QList<RecordedRequest> matching = requests();
+    matching.removeIf(
+        [&](const RecordedRequest& r) { return r.method != method || r.path != path; });
     return matching;
-}
-
-void FakeService::dispatch(const httplib::Request& request, httplib::Response& response) {
-    RecordedRequest recorded;
-    recorded.method = QString::fromStdString(request.method);
-    recorded.path = QString::fromStdString(request.path);
-    recorded.target = QString::fromStdString(request.target);
-    for (const auto& [name, value] : request.headers) {
-        recorded.headers.insert(QString::fromStdString(name).toLower(),
-                                QString::fromStdString(value));
-    }
-    recorded.body = QByteArray::fromStdString(request.body);
-
-    Handler handler;
-    {
-        std::lock_guard lock(mutex_);
-        log_.append(recorded);
-        const auto it = handlers_.find({recorded.method, recorded.path});
-        handler = it != handlers_.end() ? it->second : fallback_;
-    }
-    const Reply reply = handler ? handler(recorded) : Reply{404, R"({"detail":"not found"})"};
-    response.status = reply.status;
-    for (auto it = reply.headers.cbegin(); it != reply.headers.cend(); ++it) {
-        response.set_header(it.key().toStdString(), it.value().toStdString());
-    }
-    if (reply.endless) {
-        response.set_chunked_content_provider(
-            reply.content_type.toStdString(), [this, reply](size_t, httplib::DataSink& sink) {
-                std::unique_lock lock(mutex_);
-                if (released_) {
-                    return false;
-                }
-                lock.unlock();
-                return sink.write(reply.body.constData(), reply.body.size());
-            });
-        return;
-    }
-    response.set_content(reply.body.toStdString(), reply.content_type.toStdString());
 }
 
 }  // namespace halvark::testing

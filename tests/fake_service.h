@@ -13,9 +13,7 @@
 
 namespace httplib {
 class Server;
-struct Request;
-struct Response;
-}  // namespace httplib
+}
 
 namespace halvark::testing {
 
@@ -32,38 +30,35 @@ struct Reply {
     QByteArray body;
     QString content_type = QStringLiteral("application/json");
     QMap<QString, QString> headers = {};
-    // The body is sent again and again, as fast as the client takes it, until it hangs up.
-    bool endless = false;
+    bool endless = false;  // the body again and again, until the client hangs up
 };
 
-// An HTTP service on 127.0.0.1 (ephemeral port) running on its own thread, with handlers
-// per method and path, a request log, and a mode that never answers (for time-outs).
+// An HTTP service on a loopback address (127.0.0.2 stands for another host), ephemeral port,
+// on its own thread: handlers per method and path, a request log, and requests that are
+// never answered (for time-outs).
 class FakeService {
   public:
     using Handler = std::function<Reply(const RecordedRequest&)>;
 
-    // `host` is a loopback address; a second one (127.0.0.2) stands for another host.
     explicit FakeService(const char* host = "127.0.0.1");
     ~FakeService();
     FakeService(const FakeService&) = delete;
     FakeService& operator=(const FakeService&) = delete;
 
-    QString base_url() const;
+    QString base_url() const { return QStringLiteral("http://%1:%2").arg(host_).arg(port_); }
     QString url(const QString& path) const { return base_url() + path; }
 
     void on(const QString& method, const QString& path, Handler handler);
-    // Answers every request that has no handler of its own.
-    void on_any(Handler handler);
-    void reply(const QString& method, const QString& path, const Reply& reply);
-    // Accepts the request and keeps it open until the service is destroyed.
+    void on_any(Handler handler);  // for every request without a handler of its own
+    void reply(const QString& method, const QString& path, const Reply& reply) {
+        on(method, path, [reply](const RecordedRequest&) { return reply; });
+    }
     void never_answer(const QString& method, const QString& path);
 
     QList<RecordedRequest> requests() const;
     QList<RecordedRequest> requests_to(const QString& method, const QString& path) const;
 
   private:
-    void dispatch(const httplib::Request& request, httplib::Response& response);
-
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     QString host_;

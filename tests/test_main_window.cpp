@@ -52,8 +52,8 @@ class MainWindowTest : public QObject {
     }
     void sign_in_through_the_form(bool remember) {
         auto* form = find_widget<ui::screens::AuthScreen>(window.get());
-        form->findChildren<QLineEdit*>()[0]->setText("rook");
-        form->findChildren<QLineEdit*>()[1]->setText("secret");
+        form->findChildren<QLineEdit*>()[0]->setText("  rook  ");
+        form->findChildren<QLineEdit*>()[1]->setText(" secret ");
         form->findChild<QCheckBox*>()->setChecked(remember);
         form->findChild<QPushButton*>()->click();
     }
@@ -93,6 +93,8 @@ class MainWindowTest : public QObject {
             QVERIFY(!remember || storage::SessionStore().load()->expires_at_unix >= before + 3600);
         }
         QCOMPARE(service().requests_to("POST", kHwidPath).size(), 2);
+        QCOMPARE(service().requests_to("POST", kLoginPath).first().body,  // the nickname trimmed
+                 R"({"login":"rook","password":" secret "})");
     }
 
     void resume() {

@@ -1,16 +1,22 @@
-// Metadata and endpoints, and the translation tables with their search order.
+// Metadata and endpoints, the translation tables with their search order, the per-run log
+// and the hardware id.
+#include <QCryptographicHash>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "app/app_info.h"
 #include "app/translator.h"
+#include "diagnostics/hwid.h"
+#include "diagnostics/session_log.h"
 #include "test_support.h"
 
 using namespace halvark;
 using app::Translator;
+using namespace halvark::diagnostics;
 
 class AppTest : public QObject {
     Q_OBJECT
@@ -91,6 +97,46 @@ class AppTest : public QObject {
             }
             QVERIFY2(found[0] == found[1], qPrintable(key));
         }
+    }
+
+    void first_log_line_creates_the_header() {
+        testing::ScopedEnvironment environment;  // the log's path is fixed from here on
+        qputenv("USERNAME", "alice");
+        append_log_line("[info] hello");
+        start_session_log();  // a second start adds nothing
+        const QString name = QDir(logs_directory()).entryList({"*.log"}).value(0);
+        QVERIFY(name.contains(QRegularExpression(R"(^\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\.log$)")));
+        const QStringList lines = QString(testing::read_file(logs_directory() + '/' + name))
+                                      .split('\n', Qt::SkipEmptyParts);
+        const QStringList keys = QString(
+                                     "=== Halvark Launcher Session Start ===|START_LOCAL=|"
+                                     "START_UTC=|TIMEZONE=|HOSTNAME=|OS=|KERNEL=|CPU_ARCH=|"
+                                     "APP_USER=alice|CPU_MODEL=|MOTHERBOARD_SERIAL=|"
+                                     "ROOT_VOLUME_ID=|OS_MACHINE_ID=|ETC_MACHINE_ID=|"
+                                     "HWID_SHA256=|=== End Session Header ===")
+                                     .split('|');
+        QCOMPARE(lines.size(), keys.size() + 1);
+        for (int i = 0; i < keys.size(); ++i) {
+            QVERIFY2(lines[i].startsWith(keys[i]) && is_session_header_line(lines[i]),
+                     qPrintable(lines[i]));
+        }
+        const QString machine = QSysInfo::machineUniqueId();
+        QCOMPARE(lines[14], "HWID_SHA256=" + compute_hwid("", "", "", machine, ""));
+        QVERIFY(lines[16].contains(
+            QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[info\] hello$)")));
+        QCOMPARE(session_header_lines().size(), 17);  // the file's name line and the header
+        QVERIFY(!is_session_header_line("[info] HWID_SHA256=ABC"));
+        QVERIFY(!is_session_header_line("===== notes.txt ====="));
+    }
+
+    void hardware_id() {
+        const auto sha256 = [](const QByteArray& bytes) {
+            return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().toUpper();
+        };
+        QCOMPARE(compute_hwid("", "", "", "", ""), sha256("halvark_launcher_unknown_hwid_v2"));
+        QCOMPARE(compute_hwid("ab", "", "", "c", ""), sha256("abc"));
+        qputenv("PROCESSOR_IDENTIFIER", "Intel64");
+        QCOMPARE(current_hwid(), compute_hwid("Intel64", "", "", QSysInfo::machineUniqueId(), ""));
     }
 };
 

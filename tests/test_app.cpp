@@ -34,17 +34,11 @@ class AppTest : public QObject {
 
     void endpoints_follow_the_environment() {
         testing::ScopedEnvironment environment;
-        const QString api = HALVARK_API_BASE_URL_FOR_TESTS;
-        QCOMPARE(app::load_endpoints().login_url, api + "/api/v1/launcher/auth/login");
         qputenv("HALVARK_LAUNCHER_API_URL", "http://127.0.0.1:8");
-        qputenv("HALVARK_LAUNCHER_ME_URL", "  http://x/me  ");
         qputenv("HALVARK_LAUNCHER_LOGIN_URL", "");
         const app::Endpoints endpoints = app::load_endpoints();
         QCOMPARE(endpoints.login_url, QString());  // set but empty means empty
-        QCOMPARE(endpoints.me_url, QString("  http://x/me  "));
         QCOMPARE(endpoints.hwid_url, QString("http://127.0.0.1:8/api/v1/launcher/hwid"));
-        QCOMPARE(endpoints.crash_report_url,
-                 QString("http://127.0.0.1:8/api/v1/launcher/crash-report"));
     }
 
     void metadata_from_settings_ini() {

@@ -1,5 +1,4 @@
 // The settings screen: memory controls and limits, language, folder, save, the debug tab.
-#include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
@@ -51,13 +50,6 @@ class SettingsScreenTest : public QObject {
             QCOMPARE(spin()->maximum(), high);
             QCOMPARE(slider()->value(), value);
         }
-        QList<bool> toggles;
-        screen->set_on_auto_ram_toggled([&toggles](bool checked) { toggles.append(checked); });
-        screen->set_auto_ram(true);
-        QVERIFY(!slider()->isEnabled() && !spin()->isEnabled());
-        screen->findChild<QCheckBox*>()->click();
-        QVERIFY(slider()->isEnabled() && spin()->isEnabled());
-        QCOMPARE(toggles, (QList<bool>{true, false}));
         for (const auto& [total, max, recommended] : {std::tuple{0, 1024, 1024},
                                                       {4096, 3686, 3686},
                                                       {16384, 14745, 8192},

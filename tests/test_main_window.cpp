@@ -57,12 +57,7 @@ class MainWindowTest : public QObject {
         form->findChild<QCheckBox*>()->setChecked(remember);
         form->findChild<QPushButton*>()->click();
     }
-    QString last_report() {
-        const auto reports = service().requests_to("POST", kReportPath);
-        return reports.isEmpty()
-                   ? QString()
-                   : QJsonDocument::fromJson(reports.last().body)["message"].toString();
-    }
+
   private Q_SLOTS:
     void init() {
         fixture = std::make_unique<AccountFixture>();
@@ -107,18 +102,16 @@ class MainWindowTest : public QObject {
             QCOMPARE(page(), 1);
             QCOMPARE(account_button().trimmed(), QString(name));
             QVERIFY(window->force_report());
-            QCOMPARE(last_report(), QByteArray(me).isEmpty()
-                                        ? QString("Forced report from debug menu")
-                                        : QString("Forced report from debug menu by Rook"));
+            const QByteArray report = service().requests_to("POST", kReportPath).last().body;
+            QCOMPARE(QJsonDocument::fromJson(report)["message"].toString(),
+                     "Forced report from debug menu" + QString(*me ? " by Rook" : ""));
         }
-        QCOMPARE(service().requests_to("GET", kMePath).size(), 6);
         QCOMPARE(service().requests_to("POST", kHwidPath).size(), 3);
     }
 
     void sign_out_and_in_again() {
         start(QDateTime::currentSecsSinceEpoch() + 600);
-        window->open_profile();
-        QCOMPARE(screens()->currentIndex(), 1);
+        window->open_profile();  // asks for the account again
         QCOMPARE(service().requests_to("GET", kMePath).size(), 3);
         window->handle_sign_out();
         QCOMPARE(page(), 0);
@@ -138,9 +131,6 @@ class MainWindowTest : public QObject {
         QCOMPARE(store.game_directory(), QString("/games/halvark"));
         QVERIFY(!store.server_list_background_enabled() && !store.auto_ram());
         QCOMPARE(screens()->currentIndex(), 0);
-        QVERIFY(find_widget<ui::screens::LaunchScreen>(window.get())
-                    ->findChild<QLabel*>("server_profile_background")
-                    ->isHidden());
         QCOMPARE(app::Translator::instance().language(), QString("en"));
         window->save_settings("ru", 9999999, false, "   ", true);
         QCOMPARE(store.ram_mb(), ui::max_ram_mb(total));

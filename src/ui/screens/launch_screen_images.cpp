@@ -8,7 +8,6 @@
 #include <QPainterPath>
 
 #include "app/app_info.h"
-#include "app/network_policy.h"
 #include "diagnostics/machine_info.h"
 #include "ui/components/app_button.h"
 #include "ui/screens/launch_screen.h"
@@ -79,12 +78,7 @@ void LaunchScreen::load_news_image(const QString& address, QLabel* label, bool p
             pixmap.setDevicePixelRatio(ratio);
             label->setPixmap(pixmap);
         };
-        const auto body = app::read_reply_body(reply);
-        if (reply->error() != QNetworkReply::NoError || !body) {
-            show(QImage());
-            return;
-        }
-        decode_bounded_image_later(label, *body, target, show);
+        decode_picture_reply(label, reply, target, show);
     });
 }
 
@@ -115,12 +109,7 @@ void LaunchScreen::load_avatar() {
         if (requested != avatar_uuid) {
             return;  // a later identifier replaced this one
         }
-        const auto body = app::read_reply_body(reply);
-        if (reply->error() != QNetworkReply::NoError || !body) {
-            show_default_avatar();
-            return;
-        }
-        decode_bounded_image_later(this, *body, QSize(), [this, requested](const QImage& picture) {
+        decode_picture_reply(this, reply, QSize(), [this, requested](const QImage& picture) {
             if (requested == avatar_uuid) {
                 show_avatar(picture);
             }

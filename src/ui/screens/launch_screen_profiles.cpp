@@ -209,12 +209,7 @@ void LaunchScreen::set_background_url(const QString& address) {
         if (address != background_url) {
             return;  // a newer address replaced this one
         }
-        const auto body = app::read_reply_body(reply);
-        if (reply->error() != QNetworkReply::NoError || !body) {
-            show_background(QImage());
-            return;
-        }
-        decode_bounded_image_later(this, *body, QSize(), [this, address](const QImage& picture) {
+        decode_picture_reply(this, reply, QSize(), [this, address](const QImage& picture) {
             if (address == background_url) {
                 show_background(picture);
             }

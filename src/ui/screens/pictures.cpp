@@ -55,6 +55,16 @@ void decode_bounded_image_later(QObject* receiver, const QByteArray& data, QSize
     watcher->setFuture(QtConcurrent::run(decode_bounded_image, data, target));
 }
 
+void decode_picture_reply(QObject* receiver, QNetworkReply* reply, QSize target,
+                          std::function<void(const QImage&)> done) {
+    const auto body = app::read_reply_body(reply);
+    if (reply->error() != QNetworkReply::NoError || !body) {
+        done(QImage());
+        return;
+    }
+    decode_bounded_image_later(receiver, *body, target, std::move(done));
+}
+
 QNetworkReply* request_picture(QNetworkAccessManager& network, const QString& address) {
     const QUrl url(address, QUrl::TolerantMode);
     if (!app::is_web_address(url)) {

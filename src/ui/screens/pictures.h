@@ -24,6 +24,11 @@ QImage decode_bounded_image(const QByteArray& data, QSize target = QSize());
 void decode_bounded_image_later(QObject* receiver, const QByteArray& data, QSize target,
                                 std::function<void(const QImage&)> done);
 
+// The picture in a finished `reply`, decoded as decode_bounded_image_later does; `done` gets a
+// null image at once when the reply failed or its answer was too large.
+void decode_picture_reply(QObject* receiver, QNetworkReply* reply, QSize target,
+                          std::function<void(const QImage&)> done);
+
 // A GET for a picture that prefers the disk cache and may be stored in it, bounded in size.
 // Only http(s) addresses are fetched: for any other, one warning line and no reply.
 QNetworkReply* request_picture(QNetworkAccessManager& network, const QString& address);

@@ -189,17 +189,14 @@ void ProfileScreen::render() {
         roles_list->addItem(app::tr("profile.roles_empty"));
         return;
     }
-    qsizetype shown = 0;
+    qsizetype objects = 0;
     for (const auto& role : roles) {
-        if (role.isObject() && shown < kMaxShownRoles) {
+        if (role.isObject() && objects++ < kMaxShownRoles) {
             add_role_entry(role.toObject());
-            ++shown;
         }
     }
-    const qsizetype objects = std::count_if(roles.begin(), roles.end(),
-                                            [](const QJsonValue& role) { return role.isObject(); });
-    if (objects > shown) {
-        roles_list->addItem(app::tr("profile.roles_more").arg(objects - shown));
+    if (objects > kMaxShownRoles) {
+        roles_list->addItem(app::tr("profile.roles_more").arg(objects - kMaxShownRoles));
     }
 }
 

@@ -11,8 +11,10 @@ class QNetworkReply;
 namespace halvark::ui::screens {
 
 // Pictures come from the network: a hostile header must not make us allocate gigabytes.
-constexpr int kImageAllocationLimitMb = 256;
 constexpr qint64 kMaxImagePixels = 64LL * 1000 * 1000;
+// At four bytes a pixel, so that a header which understates the size (a GIF's first frame
+// smaller than its screen) still cannot get a picture past kMaxImagePixels allocated.
+constexpr int kImageAllocationLimitMb = static_cast<int>(kMaxImagePixels * 4 / (1024 * 1024));
 
 // Decodes `data` (format detected from the bytes), at `target` size when it is valid,
 // applying the picture's stored orientation. A null image when the data is not a

@@ -14,7 +14,7 @@ namespace halvark::ui::screens {
 constexpr qint64 kMaxImagePixels = 64LL * 1000 * 1000;
 // At four bytes a pixel, so that a header which understates the size (a GIF's first frame
 // smaller than its screen) still cannot get a picture past kMaxImagePixels allocated.
-constexpr int kImageAllocationLimitMb = static_cast<int>(kMaxImagePixels * 4 / (1024 * 1024));
+constexpr int kImageAllocationLimitMb = static_cast<int>(kMaxImagePixels * 4 / (1LL << 20));
 
 // Decodes `data` (format detected from the bytes), at `target` size when it is valid,
 // applying the picture's stored orientation. A null image when the data is not a

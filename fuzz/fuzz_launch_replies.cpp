@@ -1,5 +1,6 @@
 // News and server-profile bodies, parsed and rendered by a real launch screen.
 #include <QJsonDocument>
+#include <QNetworkReply>
 #include <cstdlib>
 
 #include "fuzz_support.h"
@@ -10,9 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     qputenv("HALVARK_LAUNCHER_API_URL", "http://127.0.0.1:9");
     qputenv("HALVARK_LAUNCHER_SITE_URL", "http://127.0.0.1:9");
     static halvark::ui::screens::LaunchScreen* screen = [] {
-        // libFuzzer ends a finished run with exit(), while Qt's network threads may still be
-        // connecting for earlier inputs (no event loop runs here to retire them): leave before
-        // the globals they use are destroyed. Crashes end through libFuzzer's own _Exit.
+        // libFuzzer ends a finished run with exit() while the screen's network threads still
+        // live: leave before the globals they use are destroyed (crashes end through _Exit).
         std::atexit([] { std::_Exit(0); });
         return new halvark::ui::screens::LaunchScreen();
     }();
@@ -24,5 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         screen->render_server_profiles(*list);
         screen->set_user(QJsonDocument::fromJson(body).object());
     }
+    // No event loop runs here to finish them: drop this input's requests, or they pile up.
+    qDeleteAll(screen->findChildren<QNetworkReply*>());
     return 0;
 }

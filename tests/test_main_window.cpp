@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFrame>
 #include <QJsonDocument>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>

@@ -101,9 +101,10 @@ class LaunchScreen : public QWidget {
     QString account_name;
     QString avatar_uuid;
     QIcon default_profile_icon;
-    QNetworkAccessManager avatar_network;
-    QNetworkAccessManager news_network;
-    QNetworkAccessManager server_profiles_network;
+    // In the screen's object tree, so that its replies can be found from the screen.
+    QNetworkAccessManager avatar_network{this};
+    QNetworkAccessManager news_network{this};
+    QNetworkAccessManager server_profiles_network{this};
     QNetworkDiskCache* avatar_cache = nullptr;
     QNetworkDiskCache* news_image_cache = nullptr;
     QNetworkDiskCache* server_profile_cache = nullptr;

@@ -1,7 +1,5 @@
 // The home screen: its requests, news cards, server profiles and their gating, pictures.
 #include <QDesktopServices>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -11,6 +9,7 @@
 #include "app/translator.h"
 #include "image_samples.h"
 #include "ui/screens/launch_screen.h"
+#include "ui/screens/pictures.h"
 
 using namespace halvark;
 using namespace halvark::testing;
@@ -165,6 +164,16 @@ class LaunchScreenTest : public QObject {
         }
         QTest::qWait(100);
         QVERIFY(picture(0)->pixmap().isNull());
+    }
+
+    void only_web_picture_formats_are_decoded() {
+        const QStringList web{"PNG", "JPEG", "WEBP"};
+        for (const QString& format : web + QStringList{"BMP", "TIFF"}) {
+            QBuffer buffer;
+            QVERIFY(QImage(4, 4, QImage::Format_RGB32).save(&buffer, qPrintable(format)));
+            const QImage decoded = ui::screens::decode_bounded_image(buffer.data());
+            QVERIFY2(decoded.isNull() != web.contains(format), qPrintable(format));
+        }
     }
 
     void large_answers_are_rendered_in_part() {

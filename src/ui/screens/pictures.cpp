@@ -6,6 +6,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QtConcurrent>
+#include <QtEndian>
 
 #include "app/network_policy.h"
 #include "app/outside_data.h"
@@ -16,6 +17,29 @@ namespace {
 
 constexpr qint64 kWholeReadPixels = 2LL * 1024 * 1024;  // a 1080p picture, 8 MiB decoded
 
+// The formats pictures come in on the web; the other decoders Qt carries are left out of reach.
+bool is_web_picture_format(const QByteArray& format) {
+    return format == "png" || format == "jpeg" || format == "gif" || format == "webp";
+}
+
+// libpng allocates what a chunk's header claims before it finds the file too short for it:
+// a 1 KiB file could claim 2 GB.
+bool png_chunks_fit(const QByteArray& data) {
+    constexpr qsizetype kSignature = 8;
+    constexpr qsizetype kFraming = 12;  // length, type, checksum
+    for (qsizetype at = kSignature; at + 8 <= data.size();) {
+        const qint64 length = qFromBigEndian<quint32>(data.constData() + at);
+        if (length > data.size() - at - kFraming) {
+            return false;
+        }
+        if (QByteArrayView(data.constData() + at + 4, 4) == "IEND") {
+            break;
+        }
+        at += kFraming + length;
+    }
+    return true;
+}
+
 }  // namespace
 
 QImage decode_bounded_image(const QByteArray& data, QSize target) {
@@ -24,6 +48,10 @@ QImage decode_bounded_image(const QByteArray& data, QSize target) {
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAllocationLimit(kImageAllocationLimitMb);
+    if (!is_web_picture_format(reader.format()) ||
+        (reader.format() == "png" && !png_chunks_fit(data))) {
+        return {};
+    }
     const QSize size = reader.size();
     if (size.isValid() && static_cast<qint64>(size.width()) * size.height() > kMaxImagePixels) {
         return {};

@@ -48,8 +48,9 @@ QImage decode_bounded_image(const QByteArray& data, QSize target) {
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAllocationLimit(kImageAllocationLimitMb);
-    if (!is_web_picture_format(reader.format()) ||
-        (reader.format() == "png" && !png_chunks_fit(data))) {
+    const QByteArray format = reader.format();
+    const bool png = format == "png";
+    if (!is_web_picture_format(format) || (png && !png_chunks_fit(data))) {
         return {};
     }
     const QSize size = reader.size();
@@ -59,7 +60,7 @@ QImage decode_bounded_image(const QByteArray& data, QSize target) {
     reader.setAutoTransform(true);
     // Qt's scaled PNG read costs twice a whole read plus a smooth scale, for the same pixels;
     // a large PNG still reads scaled, row by row, so that it never sits whole in memory.
-    const bool read_whole = reader.format() == "png" && size.isValid() &&
+    const bool read_whole = png && size.isValid() &&
                             static_cast<qint64>(size.width()) * size.height() <= kWholeReadPixels;
     if (target.isValid() && !read_whole) {
         reader.setScaledSize(target);

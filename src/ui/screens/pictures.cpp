@@ -26,8 +26,9 @@ bool is_web_picture_format(const QByteArray& format) {
 // a 1 KiB file could claim 2 GB.
 bool png_chunks_fit(const QByteArray& data) {
     constexpr qsizetype kSignature = 8;
-    constexpr qsizetype kFraming = 12;  // length, type, checksum
-    for (qsizetype at = kSignature; at + 8 <= data.size();) {
+    constexpr qsizetype kHeader = 8;    // length and type
+    constexpr qsizetype kFraming = 12;  // header and checksum
+    for (qsizetype at = kSignature; at + kHeader <= data.size();) {
         const qint64 length = qFromBigEndian<quint32>(data.constData() + at);
         if (length > data.size() - at - kFraming) {
             return false;

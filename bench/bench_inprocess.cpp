@@ -13,11 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/network_policy.h"
 #include "app/translator.h"
 #include "diagnostics/crash_report.h"
 #include "diagnostics/crash_reporter.h"
 #include "diagnostics/session_log.h"
+#include "net/network_policy.h"
+#include "storage/data_folder.h"
 #include "storage/settings_store.h"
 #include "ui/main_window.h"
 #include "ui/screens/launch_screen.h"
@@ -49,7 +50,7 @@ void log_lines_through_handler(benchmark::State& state) {
 
 // The same work done the plainest way: open, append, close for every line.
 void log_lines_plain_append(benchmark::State& state) {
-    const QString path = diagnostics::logs_directory() + "/plain.txt";
+    const QString path = storage::logs_directory() + "/plain.txt";
     for (auto _ : state) {
         for (int i = 0; i < kLinesPerRun; ++i) {
             QFile file(path);
@@ -126,7 +127,7 @@ QByteArray filled_to(qint64 limit, const std::function<QJsonObject(int)>& elemen
 }
 
 void news_list_worst_case(benchmark::State& state) {
-    const QByteArray body = filled_to(app::kListReplyLimit, [](int i) {
+    const QByteArray body = filled_to(net::kListReplyLimit, [](int i) {
         return QJsonObject{
             {"id", i + 1}, {"title", QString(1000, 't')}, {"summary", QString(1000, 's')}};
     });
@@ -138,7 +139,7 @@ void news_list_worst_case(benchmark::State& state) {
 
 // Every profile but the last few asks for a role the account lacks: the whole list is scanned.
 QByteArray worst_server_profile_list() {
-    return filled_to(app::kListReplyLimit, [](int i) {
+    return filled_to(net::kListReplyLimit, [](int i) {
         return QJsonObject{{"name", QString("P%1").arg(i)},
                            {"required_role_id", i % 1000 == 999 ? 7 : 9}};
     });
@@ -160,7 +161,7 @@ void server_profile_list_worst_case(benchmark::State& state) {
 // against the largest server-profile list.
 void current_user_worst_case(benchmark::State& state) {
     const QByteArray body = filled_to(
-        app::kAccountReplyLimit,
+        net::kAccountReplyLimit,
         [](int i) {
             return QJsonObject{{"role_title", QString("Role %1").arg(i)},
                                {"server_name", "Northreach"},

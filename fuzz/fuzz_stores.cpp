@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "fuzz_support.h"
+#include "storage/data_folder.h"
 #include "storage/session_store.h"
 #include "storage/settings_store.h"
 

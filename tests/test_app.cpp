@@ -12,6 +12,7 @@
 #include "app/translator.h"
 #include "diagnostics/hwid.h"
 #include "diagnostics/session_log.h"
+#include "storage/data_folder.h"
 #include "test_support.h"
 
 using namespace halvark;
@@ -85,10 +86,11 @@ class AppTest : public QObject {
         qputenv("USERNAME", "alice");
         append_log_line("[info] hello");
         start_session_log();  // a second start adds nothing
-        const QString name = QDir(logs_directory()).entryList({"*.log"}).value(0);
+        const QString name = QDir(storage::logs_directory()).entryList({"*.log"}).value(0);
         QVERIFY(name.contains(QRegularExpression(R"(^\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\.log$)")));
-        const QStringList lines = QString(testing::read_file(logs_directory() + '/' + name))
-                                      .split('\n', Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString(testing::read_file(storage::logs_directory() + '/' + name))
+                .split('\n', Qt::SkipEmptyParts);
         const QStringList keys = QString(
                                      "=== Halvark Launcher Session Start ===|START_LOCAL=|"
                                      "START_UTC=|TIMEZONE=|HOSTNAME=|OS=|KERNEL=|CPU_ARCH=|"

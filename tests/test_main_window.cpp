@@ -12,6 +12,7 @@
 #include "account_fixture.h"
 #include "app/translator.h"
 #include "diagnostics/crash_reporter.h"
+#include "storage/data_folder.h"
 #include "storage/session_store.h"
 #include "storage/settings_store.h"
 #include "ui/memory_limits.h"

@@ -9,6 +9,7 @@
 
 #include "app/translator.h"
 #include "diagnostics/session_log.h"
+#include "storage/data_folder.h"
 #include "test_support.h"
 #include "ui/memory_limits.h"
 #include "ui/screens/settings_screen.h"
@@ -79,10 +80,10 @@ class SettingsScreenTest : public QObject {
         button("settings.debug_copy_logs")->click();
         QCOMPARE(status(), app::tr("settings.debug_copy_fail"));
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
-        QDir().mkpath(diagnostics::logs_directory());
+        QDir().mkpath(storage::logs_directory());
         const QDateTime now = QDateTime::currentDateTime();
         for (int i = 0; i <= 12; ++i) {  // the newest is no log
-            QFile file(diagnostics::logs_directory() +
+            QFile file(storage::logs_directory() +
                        QString(i < 12 ? "/run-%1.log" : "/notes-%1.txt").arg(i));
             QVERIFY(file.open(QIODevice::WriteOnly) &&
                     file.write(QString("log %1").arg(i).toUtf8()));

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "diagnostics/session_log.h"
+#include "storage/data_folder.h"
 #include "storage/session_store.h"
 #include "storage/settings_store.h"
 #include "test_support.h"
@@ -129,7 +130,7 @@ class StoresTest : public QObject {
     }
 
     void logs_folder_holds_only_our_logs() {
-        const QString logs = diagnostics::logs_directory();
+        const QString logs = storage::logs_directory();
         QVERIFY(testing::write_file(environment->path() + "/secret.txt", "top secret") &&
                 testing::write_file(logs + "/own.log", "our line"));
         QVERIFY(QFile::link(environment->path() + "/secret.txt", logs + "/linked.log"));

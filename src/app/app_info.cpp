@@ -31,6 +31,22 @@ QString site_base_url() {
     return from_environment("HALVARK_LAUNCHER_SITE_URL", QStringLiteral(HALVARK_SITE_BASE_URL));
 }
 
+QString news_list_url() {
+    return api_base_url() + "/api/v1/news?limit=4";
+}
+
+QString news_page_url(qint64 id) {
+    return site_base_url() + "/news/" + QString::number(id);
+}
+
+QString server_profiles_url() {
+    return site_base_url() + "/api/launcher/server-profiles";
+}
+
+QString avatar_url(const QString& uuid) {
+    return api_base_url() + "/api/v1/player-media/avatars/" + uuid;
+}
+
 Endpoints load_endpoints() {
     const QString api = api_base_url();
     Endpoints endpoints;

@@ -25,6 +25,12 @@ struct AppInfo {
 QString api_base_url();
 QString site_base_url();
 
+// The service's public addresses on those hosts.
+QString news_list_url();  // the newest four news
+QString news_page_url(qint64 id);
+QString server_profiles_url();
+QString avatar_url(const QString& uuid);
+
 Endpoints load_endpoints();
 // Needs the application object: settings.ini is read from the executable's folder.
 AppInfo load_app_info();

@@ -7,7 +7,7 @@
 #include <QLibraryInfo>
 #include <optional>
 
-#include "app/outside_data.h"
+#include "outside/outside_data.h"
 
 namespace halvark::app {
 
@@ -26,7 +26,7 @@ std::optional<QHash<QString, QString>> load_table(const QString& code) {
 
     for (const QString& path : candidates) {
         // The first file that can be read decides, even when it turns out unusable.
-        if (const auto content = read_regular_file(path, kMaxTranslationFileBytes)) {
+        if (const auto content = outside::read_regular_file(path, kMaxTranslationFileBytes)) {
             return parse_translation_table(*content);
         }
     }

@@ -8,12 +8,12 @@
 #include <QNetworkRequest>
 #include <QUuid>
 
-#include "app/network_policy.h"
 #include "diagnostics/crash_reporter.h"
 #include "diagnostics/machine_info.h"
-#include "diagnostics/reply_wait.h"
 #include "diagnostics/session_log.h"
 #include "diagnostics/timestamps.h"
+#include "net/network_policy.h"
+#include "net/reply_wait.h"
 
 namespace halvark::diagnostics {
 
@@ -101,17 +101,15 @@ bool CrashReporter::send_event(const QString& level, const QString& message,
     request.setRawHeader("X-Launcher-Version", QCoreApplication::applicationVersion().toUtf8());
     request.setRawHeader("X-Request-Id", event_id.toUtf8());
     request.setTransferTimeout(kReportTimeoutMs);
-    app::keep_redirects_on_origin(request);
+    net::keep_redirects_on_origin(request);
 
     // A manager of its own: nothing is shared with the account requests.
     QNetworkAccessManager network;
     QNetworkReply* reply =
         network.post(request, QJsonDocument(payload).toJson(QJsonDocument::Compact));
-    app::limit_reply_size(reply, app::kAccountReplyLimit);
-    wait_for_reply(reply, kReportTimeoutMs);
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const bool accepted =
-        reply->error() == QNetworkReply::NoError && status >= 200 && status <= 299;
+    net::limit_reply_size(reply, net::kAccountReplyLimit);
+    net::wait_for_reply(reply, kReportTimeoutMs);
+    const bool accepted = net::succeeded(reply);
     reply->deleteLater();
     return accepted;
 }

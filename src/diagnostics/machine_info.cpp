@@ -1,6 +1,5 @@
 #include "diagnostics/machine_info.h"
 
-#include <QDir>
 #include <QSysInfo>
 
 namespace halvark::diagnostics {
@@ -13,11 +12,6 @@ MachineInfo current_machine_info() {
     info.hostname = QSysInfo::machineHostName();
     info.machine_id = QString::fromUtf8(QSysInfo::machineUniqueId());
     return info;
-}
-
-QString appdata_base() {
-    const QString appdata = qEnvironmentVariable("APPDATA");
-    return appdata.isEmpty() ? QDir::homePath() : appdata;
 }
 
 }  // namespace halvark::diagnostics

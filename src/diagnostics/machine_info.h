@@ -15,7 +15,4 @@ struct MachineInfo {
 
 MachineInfo current_machine_info();
 
-// APPDATA, or the home directory when it is empty or unset.
-QString appdata_base();
-
 }  // namespace halvark::diagnostics

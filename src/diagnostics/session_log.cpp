@@ -11,6 +11,7 @@
 #include "diagnostics/hwid.h"
 #include "diagnostics/machine_info.h"
 #include "diagnostics/timestamps.h"
+#include "storage/data_folder.h"
 
 namespace halvark::diagnostics {
 
@@ -39,7 +40,7 @@ bool ensure_log_open() {
 }
 
 void ensure_logs_directory() {
-    QDir().mkpath(logs_directory());
+    QDir().mkpath(storage::logs_directory());
 }
 
 QByteArray header_text() {
@@ -75,10 +76,6 @@ QByteArray header_text() {
 
 }  // namespace
 
-QString logs_directory() {
-    return appdata_base() + "/.halvark_launcher/logs";
-}
-
 void start_session_log() {
     QMutexLocker lock(&log_mutex);
     ensure_logs_directory();
@@ -86,7 +83,7 @@ void start_session_log() {
         return;
     }
     const QString name = QDateTime::currentDateTime().toString("yyyy-MM-dd_HH-mm-ss") + ".log";
-    current_log_path = logs_directory() + '/' + name;
+    current_log_path = storage::logs_directory() + '/' + name;
     if (ensure_log_open()) {
         log_file.write(header_text());
     }
@@ -174,7 +171,7 @@ QString collect_log_text(qint32 max_files, qint32* collected) {
     if (collected != nullptr) {
         *collected = 0;
     }
-    const QDir dir(logs_directory());
+    const QDir dir(storage::logs_directory());
     if (!dir.exists()) {
         return {};
     }

@@ -5,9 +5,6 @@
 
 namespace halvark::diagnostics {
 
-// The launcher data folder's "logs" subfolder. Not created here.
-QString logs_directory();
-
 // Creates this run's log file with the machine header, once per process.
 void start_session_log();
 

@@ -5,9 +5,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "app/outside_data.h"
+#include "outside/outside_data.h"
 
 #include "storage/atomic_file.h"
+#include "storage/data_folder.h"
 #include "storage/settings_store.h"
 
 namespace halvark::storage {
@@ -21,14 +22,14 @@ QString session_path() {
 }  // namespace
 
 std::optional<SavedSession> SessionStore::load() const {
-    const auto content = app::read_regular_file(session_path(), kMaxStoredFileBytes);
+    const auto content = outside::read_regular_file(session_path(), kMaxStoredFileBytes);
     if (!content) {
         return std::nullopt;
     }
     const QJsonObject object = QJsonDocument::fromJson(*content).object();
     SavedSession session;
     session.access_token = object.value("access_token").toString();
-    session.expires_at_unix = app::saturated_int64(object.value("expires_at_unix"));
+    session.expires_at_unix = outside::saturated_int64(object.value("expires_at_unix"));
     if (session.access_token.isEmpty() || session.expires_at_unix <= 0) {
         return std::nullopt;
     }

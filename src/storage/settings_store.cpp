@@ -5,9 +5,9 @@
 #include <cmath>
 #include <limits>
 
-#include "app/outside_data.h"
-#include "diagnostics/machine_info.h"
+#include "outside/outside_data.h"
 #include "storage/atomic_file.h"
+#include "storage/data_folder.h"
 
 namespace halvark::storage {
 
@@ -38,16 +38,8 @@ qint32 read_int(const QJsonValue& value, qint32 fallback) {
 
 }  // namespace
 
-QString launcher_data_directory() {
-    return diagnostics::appdata_base() + "/.halvark_launcher";
-}
-
-QString default_game_directory() {
-    return normalised_directory(diagnostics::appdata_base() + "/.halvark");
-}
-
 QJsonObject SettingsStore::load_settings_object() const {
-    const auto content = app::read_regular_file(settings_path(), kMaxStoredFileBytes);
+    const auto content = outside::read_regular_file(settings_path(), kMaxStoredFileBytes);
     return content ? QJsonDocument::fromJson(*content).object() : QJsonObject();
 }
 

@@ -8,11 +8,6 @@ namespace halvark::storage {
 // settings.json and session.json are small; a larger one is treated as corrupt.
 constexpr qint64 kMaxStoredFileBytes = 1LL << 20;
 
-// APPDATA (or the home directory) + "/.halvark_launcher"; not created here.
-QString launcher_data_directory();
-// APPDATA (or the home directory) + "/.halvark", cleaned.
-QString default_game_directory();
-
 // settings.json in the launcher data folder. Stateless: every getter reads the file again,
 // so a hand edit is seen at once. Missing or unusable values give the defaults.
 class SettingsStore {

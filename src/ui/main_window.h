@@ -19,9 +19,12 @@ class ProfileScreen;
 class SettingsScreen;
 }  // namespace screens
 
-constexpr int kLoginTimeoutMs = 10000;
-constexpr int kMeTimeoutMs = 6000;
-constexpr int kHwidTimeoutMs = 8000;
+// How long each account request may wait for the service.
+struct AccountTimeouts {
+    int login_ms = 10000;
+    int me_ms = 6000;
+    int hwid_ms = 8000;
+};
 
 struct LoginResult {
     bool ok = false;
@@ -54,6 +57,8 @@ class MainWindow : public QMainWindow {
 
     void retranslate_all();
     const QJsonObject& current_user() const { return user; }
+    // The player keeps the defaults; tests wait less.
+    void set_account_timeouts(const AccountTimeouts& timeouts) { account_timeouts = timeouts; }
 
     // Account service, each waited for in a nested event loop.
     LoginResult login_request(const QString& login, const QString& password,
@@ -111,6 +116,7 @@ class MainWindow : public QMainWindow {
 
     app::AppInfo app_info;
     QNetworkAccessManager network;
+    AccountTimeouts account_timeouts;
     storage::SettingsStore settings;
     storage::SessionStore session_store;
     QString access_token;

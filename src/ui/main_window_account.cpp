@@ -7,11 +7,11 @@
 #include <QNetworkRequest>
 #include <QStackedWidget>
 
-#include "app/network_policy.h"
-#include "app/outside_data.h"
 #include "app/translator.h"
 #include "diagnostics/hwid.h"
-#include "diagnostics/reply_wait.h"
+#include "net/network_policy.h"
+#include "net/reply_wait.h"
+#include "outside/outside_data.h"
 #include "ui/main_window.h"
 #include "ui/screens/auth_screen.h"
 #include "ui/screens/launch_screen.h"
@@ -25,7 +25,7 @@ namespace {
 QNetworkRequest json_request(const QString& url) {
     QNetworkRequest request{QUrl(url, QUrl::TolerantMode)};
     request.setRawHeader("accept", "application/json");
-    app::keep_redirects_on_origin(request);
+    net::keep_redirects_on_origin(request);
     return request;
 }
 
@@ -33,24 +33,16 @@ QByteArray compact(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-int http_status(const QNetworkReply* reply) {
-    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-}
-
-bool succeeded(const QNetworkReply* reply) {
-    const int status = http_status(reply);
-    return reply->error() == QNetworkReply::NoError && status >= 200 && status <= 299;
-}
-
 // A huge lifetime means the far future, never an overflow.
 qint64 expiry_from(qint64 expires_in) {
-    return app::saturated_add(QDateTime::currentSecsSinceEpoch(), expires_in < 1 ? 1 : expires_in);
+    return outside::saturated_add(QDateTime::currentSecsSinceEpoch(),
+                                  expires_in < 1 ? 1 : expires_in);
 }
 
 // Service text is shown as it is written: never as markup, never with a link to follow.
 void show_login_warning(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Warning, app::tr("auth.error_title"),
-                    app::cut_service_text(text, app::kServiceMessageChars), QMessageBox::Ok,
+                    outside::cut_service_text(text, outside::kServiceMessageChars), QMessageBox::Ok,
                     parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
@@ -81,7 +73,7 @@ LoginResult interpret_login_reply(bool succeeded, const QString& network_error_t
     if (succeeded) {
         const QJsonObject object = QJsonDocument::fromJson(body).object();
         result.access_token = object.value("access_token").toString();
-        result.expires_in = app::saturated_int64(object.value("expires_in"));
+        result.expires_in = outside::saturated_int64(object.value("expires_in"));
         const QJsonValue login_user = object.value("user");
         if (login_user.isObject()) {
             result.nickname = login_user.toObject().value("nickname").toString();
@@ -122,14 +114,14 @@ LoginResult MainWindow::login_request(const QString& login, const QString& passw
     QNetworkRequest request = json_request(app_info.endpoints.login_url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     QNetworkReply* reply = network.post(request, compact(body));
-    app::limit_reply_size(reply, app::kAccountReplyLimit);
-    diagnostics::wait_for_reply(reply, kLoginTimeoutMs);
+    net::limit_reply_size(reply, net::kAccountReplyLimit);
+    net::wait_for_reply(reply, account_timeouts.login_ms);
 
-    const auto answer = app::read_reply_body(reply);
+    const auto answer = net::read_reply_body(reply);
     const bool failed = reply->error() != QNetworkReply::NoError || !answer;
-    LoginResult result = interpret_login_reply(succeeded(reply) && answer,
-                                               failed ? app::reply_error_text(reply) : QString(),
-                                               http_status(reply), answer.value_or(QByteArray()));
+    LoginResult result = interpret_login_reply(
+        net::succeeded(reply) && answer, failed ? net::reply_error_text(reply) : QString(),
+        net::http_status(reply), answer.value_or(QByteArray()));
     reply->deleteLater();
     return result;
 }
@@ -198,9 +190,9 @@ QJsonObject MainWindow::fetch_me(const QString& token) {
     QNetworkRequest request = json_request(app_info.endpoints.me_url);
     request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
     QNetworkReply* reply = network.get(request);
-    app::limit_reply_size(reply, app::kAccountReplyLimit);
-    diagnostics::wait_for_reply(reply, kMeTimeoutMs);
-    const auto body = app::read_reply_body(reply);
+    net::limit_reply_size(reply, net::kAccountReplyLimit);
+    net::wait_for_reply(reply, account_timeouts.me_ms);
+    const auto body = net::read_reply_body(reply);
     QJsonObject result =
         reply->error() == QNetworkReply::NoError && body ? user_from_me_body(*body) : QJsonObject();
     reply->deleteLater();
@@ -220,13 +212,14 @@ bool MainWindow::submit_hwid(const QString& token) {
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setRawHeader("Authorization", "Bearer " + trimmed_token.toUtf8());
     QNetworkReply* reply = network.post(request, compact(QJsonObject{{"hwid", hwid}}));
-    app::limit_reply_size(reply, app::kAccountReplyLimit);
-    diagnostics::wait_for_reply(reply, kHwidTimeoutMs);
-    const bool accepted = succeeded(reply);
+    net::limit_reply_size(reply, net::kAccountReplyLimit);
+    net::wait_for_reply(reply, account_timeouts.hwid_ms);
+    const bool accepted = net::succeeded(reply);
     if (accepted) {
         qInfo("HWID submitted");
     } else {
-        qWarning().noquote() << "HWID submit failed:" << http_status(reply) << reply->errorString();
+        qWarning().noquote() << "HWID submit failed:" << net::http_status(reply)
+                             << reply->errorString();
     }
     reply->deleteLater();
     return accepted;

@@ -64,7 +64,8 @@ QString app_style_sheet() {
         "border-radius: 8px; padding: 6px 10px;}"
         "QComboBox:focus, QSpinBox:focus {border-color: #4788ff;}"
         "QComboBox::drop-down {border: none; width: 28px;}"
-        "QComboBox::down-arrow {image: url(:/assets/svg/chevron-down.svg); width: 14px; height: "
+        "QComboBox::down-arrow {image: url(:/assets/png/icons/chevron-down.png); width: 14px; "
+        "height: "
         "14px;}"
         "QSpinBox::up-button, QSpinBox::down-button {width: 0px; border: none;}"
         "QComboBox:disabled, QSpinBox:disabled {color: #6f7f99;}"
@@ -86,7 +87,7 @@ QString app_style_sheet() {
         "border-radius: 4px; background: #0b121d;}"
         "QCheckBox::indicator:hover, QCheckBox::indicator:focus {border-color: #4788ff;}"
         "QCheckBox::indicator:checked {background: #2f76f2; border-color: #2f76f2; "
-        "image: url(:/assets/svg/check.svg);}"
+        "image: url(:/assets/png/icons/check.png);}"
         "QCheckBox::indicator:disabled {background: #141d2c; border-color: #2b3a52;}"
         "QCheckBox:disabled {color: #6f7f99;}"
         // Focus is a border in the theme's blue, not the platform's light focus frame.

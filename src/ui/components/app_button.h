@@ -11,10 +11,6 @@ class AppButton : public QPushButton {
     ~AppButton() override;
 };
 
-// The icon-only back button of the profile and settings screens; Escape anywhere on
-// `parent` presses it too.
-AppButton* make_back_button(QWidget* parent);
-
 // Says what an icon-only button does, as its tooltip and to screen readers.
 void describe_icon_button(QAbstractButton* button, const QString& text);
 

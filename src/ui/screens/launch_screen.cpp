@@ -11,8 +11,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/outside_data.h"
 #include "app/translator.h"
+#include "outside/outside_data.h"
 #include "ui/components/app_button.h"
 
 namespace halvark::ui::screens {
@@ -35,7 +35,7 @@ QLabel* hidden_label(const QString& style, QWidget* parent, QVBoxLayout* layout,
 }  // namespace
 
 LaunchScreen::LaunchScreen(QWidget* parent)
-    : QWidget(parent), default_profile_icon(QStringLiteral(":/assets/svg/profile.svg")) {
+    : QWidget(parent), default_profile_icon(QStringLiteral(":/assets/png/icons/profile.png")) {
     set_up_network();
 
     auto* root = new QVBoxLayout(this);
@@ -160,7 +160,7 @@ void LaunchScreen::build_bottom_row(QVBoxLayout* root) {
     auto* logout_column = new QVBoxLayout();
     logout_column->addStretch(1);
     logout_button = new AppButton(QString(), kSecondary, this);
-    logout_button->setIcon(QIcon(QStringLiteral(":/assets/svg/logout.svg")));
+    logout_button->setIcon(QIcon(QStringLiteral(":/assets/png/icons/logout.png")));
     logout_button->setIconSize(QSize(18, 18));
     logout_button->setFixedSize(42, 42);
     logout_column->addWidget(logout_button, 0, Qt::AlignLeft | Qt::AlignBottom);
@@ -182,9 +182,9 @@ void LaunchScreen::build_bottom_row(QVBoxLayout* root) {
     auto* actions = new QVBoxLayout();
     actions->setSpacing(8);
     play_button = new AppButton(QString(), kSecondary, this);
-    play_button->setIcon(QIcon(QStringLiteral(":/assets/svg/play.svg")));
+    play_button->setIcon(QIcon(QStringLiteral(":/assets/png/icons/play.png")));
     settings_button = new AppButton(QString(), kSecondary, this);
-    settings_button->setIcon(QIcon(QStringLiteral(":/assets/svg/settings.svg")));
+    settings_button->setIcon(QIcon(QStringLiteral(":/assets/png/icons/settings.png")));
     for (AppButton* button : {play_button, settings_button}) {
         button->setIconSize(QSize(18, 18));
         button->setFixedWidth(140);
@@ -276,7 +276,7 @@ void LaunchScreen::set_on_open_profile(Callback callback) {
 }
 
 void LaunchScreen::set_account_name(const QString& name) {
-    account_name = app::cut_service_text(name, app::kServiceLineChars);
+    account_name = outside::cut_service_text(name, outside::kServiceLineChars);
     update_account_header();
 }
 

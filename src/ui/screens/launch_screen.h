@@ -60,7 +60,6 @@ class LaunchScreen : public QWidget {
                                                               QString* parse_error);
 
     // Pictures.
-    static QString image_cache_root();
     void set_avatar_uuid(const QString& uuid);
 
   protected:

@@ -8,7 +8,7 @@
 #include <QPainterPath>
 
 #include "app/app_info.h"
-#include "diagnostics/machine_info.h"
+#include "storage/data_folder.h"
 #include "ui/components/app_button.h"
 #include "ui/screens/launch_screen.h"
 #include "ui/screens/pictures.h"
@@ -24,13 +24,6 @@ constexpr qreal kAvatarRadius = 6.5;
 
 }  // namespace
 
-QString LaunchScreen::image_cache_root() {
-    QString root = QDir::cleanPath(
-        QDir::fromNativeSeparators(diagnostics::appdata_base() + "/.halvark_launcher/cache"));
-    QDir().mkpath(root);
-    return root;
-}
-
 void LaunchScreen::set_up_network() {
     const struct {
         QNetworkDiskCache** cache;
@@ -42,9 +35,11 @@ void LaunchScreen::set_up_network() {
         {&news_image_cache, "/news_images", 200LL * 1024 * 1024, &news_network},
         {&server_profile_cache, "/server_profiles", 50LL * 1024 * 1024, &server_profiles_network},
     };
+    const QString root = storage::cache_directory();
+    QDir().mkpath(root);
     for (const auto& row : rows) {
         *row.cache = new QNetworkDiskCache(this);
-        (*row.cache)->setCacheDirectory(image_cache_root() + QLatin1String(row.folder));
+        (*row.cache)->setCacheDirectory(root + QLatin1String(row.folder));
         (*row.cache)->setMaximumCacheSize(row.max_size);
         row.manager->setCache(*row.cache);
     }
@@ -98,23 +93,13 @@ void LaunchScreen::load_avatar() {
         return;
     }
     const QString requested = avatar_uuid;
-    QNetworkReply* reply = request_picture(
-        avatar_network, app::api_base_url() + "/api/v1/player-media/avatars/" + requested);
-    if (reply == nullptr) {
+    const bool fetching = fetch_latest_picture(
+        this, avatar_network, app::avatar_url(requested),
+        [this, requested] { return requested == avatar_uuid; },
+        [this](const QImage& picture) { show_avatar(picture); });
+    if (!fetching) {
         show_default_avatar();
-        return;
     }
-    connect(reply, &QNetworkReply::finished, this, [this, reply, requested] {
-        reply->deleteLater();
-        if (requested != avatar_uuid) {
-            return;  // a later identifier replaced this one
-        }
-        decode_picture_reply(this, reply, QSize(), [this, requested](const QImage& picture) {
-            if (requested == avatar_uuid) {
-                show_avatar(picture);
-            }
-        });
-    });
 }
 
 void LaunchScreen::show_avatar(const QImage& picture) {

@@ -7,24 +7,24 @@
 #include <QUrl>
 
 #include "app/app_info.h"
-#include "app/network_policy.h"
-#include "app/outside_data.h"
 #include "app/translator.h"
+#include "net/network_policy.h"
+#include "outside/outside_data.h"
 #include "ui/components/app_button.h"
 #include "ui/screens/launch_screen.h"
 
 namespace halvark::ui::screens {
 
 void LaunchScreen::request_news() {
-    QNetworkRequest request(QUrl(app::api_base_url() + "/api/v1/news?limit=4"));
+    QNetworkRequest request(QUrl(app::news_list_url()));
     request.setRawHeader("accept", "application/json");
     QNetworkReply* reply = news_network.get(request);
-    app::limit_reply_size(reply, app::kListReplyLimit);
+    net::limit_reply_size(reply, net::kListReplyLimit);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { handle_news_reply(reply); });
 }
 
 void LaunchScreen::handle_news_reply(QNetworkReply* reply) {
-    const auto body = app::read_reply_body(reply);
+    const auto body = net::read_reply_body(reply);
     render_news(reply->error() == QNetworkReply::NoError && body ? news_items_from(*body)
                                                                  : QJsonArray());
     reply->deleteLater();
@@ -55,16 +55,16 @@ void LaunchScreen::render_news(const QJsonArray& array) {
         }
         const QJsonObject item = array.at(card).toObject();
         const qint32 id = item.value("id").toInt(-1);
-        const QString title =
-            app::cut_service_text(item.value("title").toString().trimmed(), app::kServiceLineChars);
+        const QString title = outside::cut_service_text(item.value("title").toString().trimmed(),
+                                                        outside::kServiceLineChars);
         const QJsonArray images = item.value("images").toArray();
         const QString picture = images.isEmpty() ? QString() : images.first().toString();
 
         news_ids[card] = id;
         news_title_labels[card]->setText(title.isEmpty() ? app::tr("launch.news_empty") : title);
         if (card == 0) {
-            primary_summary->setText(app::cut_service_text(
-                item.value("summary").toString().trimmed(), app::kServiceParagraphChars));
+            primary_summary->setText(outside::cut_service_text(
+                item.value("summary").toString().trimmed(), outside::kServiceParagraphChars));
         }
         news_more_buttons[card]->setEnabled(id > 0);
         load_news_image(picture, news_image_labels[card], card == 0);
@@ -78,8 +78,8 @@ void LaunchScreen::open_news(qint32 id) {
     if (id < 1) {
         return;
     }
-    const QUrl page(app::site_base_url() + "/news/" + QString::number(id));
-    if (!app::is_web_address(page)) {
+    const QUrl page(app::news_page_url(id));
+    if (!net::is_web_address(page)) {
         qWarning().noquote() << "Not opening a news page that is not http(s): scheme="
                              << page.scheme();
         return;

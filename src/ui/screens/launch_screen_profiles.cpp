@@ -11,9 +11,9 @@
 #include <QTimer>
 
 #include "app/app_info.h"
-#include "app/network_policy.h"
-#include "app/outside_data.h"
 #include "app/translator.h"
+#include "net/network_policy.h"
+#include "outside/outside_data.h"
 #include "ui/components/app_button.h"
 #include "ui/screens/launch_screen.h"
 #include "ui/screens/pictures.h"
@@ -48,20 +48,20 @@ std::optional<QJsonArray> LaunchScreen::server_profile_list_from(const QByteArra
 }
 
 void LaunchScreen::request_server_profiles() {
-    QNetworkRequest request(QUrl(app::site_base_url() + "/api/launcher/server-profiles"));
+    QNetworkRequest request(QUrl(app::server_profiles_url()));
     request.setRawHeader("accept", "application/json");
     request.setRawHeader("user-agent", "HalvarkLauncher/1.0");
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::PreferNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
     QNetworkReply* reply = server_profiles_network.get(request);
-    app::limit_reply_size(reply, app::kListReplyLimit);
+    net::limit_reply_size(reply, net::kListReplyLimit);
     connect(reply, &QNetworkReply::finished, this,
             [this, reply] { handle_server_profiles_reply(reply); });
 }
 
 void LaunchScreen::handle_server_profiles_reply(QNetworkReply* reply) {
-    const auto readable = app::read_reply_body(reply);
+    const auto readable = net::read_reply_body(reply);
     const QByteArray body = readable.value_or(QByteArray());
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QString excerpt = QString::fromUtf8(body.left(kLoggedBodyBytes));
@@ -70,7 +70,7 @@ void LaunchScreen::handle_server_profiles_reply(QNetworkReply* reply) {
     if (reply->error() != QNetworkReply::NoError || !readable) {
         qCritical().noquote() << QStringLiteral(
                                      "Server profiles request failed: status=%1 error=%2 body=%3")
-                                     .arg(QString::number(status), app::reply_error_text(reply),
+                                     .arg(QString::number(status), net::reply_error_text(reply),
                                           excerpt);
         render_server_profiles(QJsonArray());
         return;
@@ -92,11 +92,11 @@ void LaunchScreen::set_user(const QJsonObject& user_object) {
     user = user_object;
     // Gathered once: scanning every donate role for every profile grows with their product.
     account_role_ids.clear();
-    account_role_ids.insert(app::saturated_int64(user.value("role_id")));
+    account_role_ids.insert(outside::saturated_int64(user.value("role_id")));
     for (const auto& role : user.value("donate_roles").toArray()) {
         const QJsonObject object = role.toObject();
         if (role.isObject() && object.value("is_active").toBool(false)) {
-            account_role_ids.insert(app::saturated_int64(object.value("role_id")));
+            account_role_ids.insert(outside::saturated_int64(object.value("role_id")));
         }
     }
     if (all_profiles.isEmpty()) {
@@ -108,7 +108,7 @@ void LaunchScreen::set_user(const QJsonObject& user_object) {
 
 bool LaunchScreen::is_profile_allowed(const QJsonObject& profile) const {
     // 64-bit: a requirement of 2^31 must not wrap to "everybody".
-    const qint64 required = app::saturated_int64(profile.value("required_role_id"));
+    const qint64 required = outside::saturated_int64(profile.value("required_role_id"));
     return required < 2 || account_role_ids.contains(required);
 }
 
@@ -146,9 +146,9 @@ void LaunchScreen::render_server_profiles(const QJsonArray& list) {
     for (qint32 i = 0; i < visible_profiles.size(); ++i) {
         const QJsonObject profile = visible_profiles.at(i).toObject();
         const QString name =
-            app::cut_service_text(profile.value("name").toString(), app::kServiceLineChars);
-        const QString description = app::cut_service_text(
-            profile.value("description").toString().trimmed(), app::kServiceLineChars);
+            outside::cut_service_text(profile.value("name").toString(), outside::kServiceLineChars);
+        const QString description = outside::cut_service_text(
+            profile.value("description").toString().trimmed(), outside::kServiceLineChars);
         const QString text =
             description.isEmpty() ? name : QStringLiteral("%1\n%2").arg(name, description);
         QAction* entry = server_profile_menu->addAction(text);
@@ -161,9 +161,9 @@ void LaunchScreen::apply_server_profile(const QJsonObject& profile) {
     selected_profile = profile;
     play_button->setEnabled(true);
     set_server_profile_labels(
-        app::cut_service_text(profile.value("name").toString(), app::kServiceLineChars),
-        app::cut_service_text(profile.value("description").toString().trimmed(),
-                              app::kServiceParagraphChars));
+        outside::cut_service_text(profile.value("name").toString(), outside::kServiceLineChars),
+        outside::cut_service_text(profile.value("description").toString().trimmed(),
+                                  outside::kServiceParagraphChars));
     set_background_url(profile.value("image_url").toString().trimmed());
 }
 
@@ -199,22 +199,12 @@ void LaunchScreen::set_background_url(const QString& address) {
         redraw_background();
         return;
     }
-    QNetworkReply* reply = request_picture(news_network, address);
-    if (reply == nullptr) {
+    const bool requested = fetch_latest_picture(
+        this, news_network, address, [this, address] { return address == background_url; },
+        [this](const QImage& picture) { show_background(picture); });
+    if (!requested) {
         show_background(QImage());
-        return;
     }
-    connect(reply, &QNetworkReply::finished, this, [this, reply, address] {
-        reply->deleteLater();
-        if (address != background_url) {
-            return;  // a newer address replaced this one
-        }
-        decode_picture_reply(this, reply, QSize(), [this, address](const QImage& picture) {
-            if (address == background_url) {
-                show_background(picture);
-            }
-        });
-    });
 }
 
 void LaunchScreen::show_background(const QImage& picture) {

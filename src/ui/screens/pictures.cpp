@@ -8,8 +8,8 @@
 #include <QtConcurrent>
 #include <QtEndian>
 
-#include "app/network_policy.h"
-#include "app/outside_data.h"
+#include "net/network_policy.h"
+#include "outside/outside_data.h"
 
 namespace halvark::ui::screens {
 
@@ -87,7 +87,7 @@ void decode_bounded_image_later(QObject* receiver, const QByteArray& data, QSize
 
 void decode_picture_reply(QObject* receiver, QNetworkReply* reply, QSize target,
                           std::function<void(const QImage&)> done) {
-    const auto body = app::read_reply_body(reply);
+    const auto body = net::read_reply_body(reply);
     if (reply->error() != QNetworkReply::NoError || !body) {
         done(QImage());
         return;
@@ -97,10 +97,10 @@ void decode_picture_reply(QObject* receiver, QNetworkReply* reply, QSize target,
 
 QNetworkReply* request_picture(QNetworkAccessManager& network, const QString& address) {
     const QUrl url(address, QUrl::TolerantMode);
-    if (!app::is_web_address(url)) {
+    if (!net::is_web_address(url)) {
         // A file: or other local address could block the window on a FIFO or a device.
         qWarning().noquote() << "Ignored a picture address that is not http(s): scheme="
-                             << app::cut_service_text(url.scheme(), app::kServiceLineChars);
+                             << outside::cut_service_text(url.scheme(), outside::kServiceLineChars);
         return nullptr;
     }
     QNetworkRequest request{url};
@@ -108,8 +108,29 @@ QNetworkReply* request_picture(QNetworkAccessManager& network, const QString& ad
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
     QNetworkReply* reply = network.get(request);
-    app::limit_reply_size(reply, app::kPictureReplyLimit);
+    net::limit_reply_size(reply, net::kPictureReplyLimit);
     return reply;
+}
+
+bool fetch_latest_picture(QObject* receiver, QNetworkAccessManager& network, const QString& address,
+                          std::function<bool()> still_wanted,
+                          std::function<void(const QImage&)> show) {
+    QNetworkReply* reply = request_picture(network, address);
+    if (reply == nullptr) {
+        return false;
+    }
+    QObject::connect(reply, &QNetworkReply::finished, receiver, [=] {
+        reply->deleteLater();
+        if (!still_wanted()) {
+            return;
+        }
+        decode_picture_reply(receiver, reply, QSize(), [=](const QImage& picture) {
+            if (still_wanted()) {
+                show(picture);
+            }
+        });
+    });
+    return true;
 }
 
 }  // namespace halvark::ui::screens

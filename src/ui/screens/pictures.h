@@ -35,4 +35,11 @@ void decode_picture_reply(QObject* receiver, QNetworkReply* reply, QSize target,
 // Only http(s) addresses are fetched: for any other, one warning line and no reply.
 QNetworkReply* request_picture(QNetworkAccessManager& network, const QString& address);
 
+// Fetches and decodes the picture at `address` for a place that shows one picture at a time:
+// `show` gets it (a null image on failure) unless `still_wanted` says by then that a newer
+// address replaced it. False, with nothing requested, for an address that is not http(s).
+bool fetch_latest_picture(QObject* receiver, QNetworkAccessManager& network, const QString& address,
+                          std::function<bool()> still_wanted,
+                          std::function<void(const QImage&)> show);
+
 }  // namespace halvark::ui::screens

@@ -8,9 +8,10 @@
 #include <QLocale>
 #include <QVBoxLayout>
 
-#include "app/outside_data.h"
 #include "app/translator.h"
+#include "outside/outside_data.h"
 #include "ui/components/app_button.h"
+#include "ui/components/sub_page_header.h"
 
 namespace halvark::ui::screens {
 
@@ -20,7 +21,7 @@ namespace {
 constexpr qsizetype kMaxShownRoles = 100;
 
 QString service_line(const QString& text) {
-    return app::cut_service_text(text, app::kServiceLineChars);
+    return outside::cut_service_text(text, outside::kServiceLineChars);
 }
 
 QString string_or_dash(const QJsonValue& value) {
@@ -49,20 +50,9 @@ ProfileScreen::ProfileScreen(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(12);
 
-    auto* header = new QHBoxLayout();
-    back_button = components::make_back_button(this);
-    header->addWidget(back_button, 0, Qt::AlignLeft);
-    header->addStretch();
-    layout->addLayout(header);
-    connect(back_button, &QPushButton::clicked, this, [this] {
-        if (on_back) {
-            on_back();
-        }
-    });
-
-    title_label = new QLabel(this);
-    title_label->setStyleSheet("font-size: 22px; font-weight: 700; color: #f3f7ff;");
-    layout->addWidget(title_label);
+    const auto header = components::add_sub_page_header(this, layout, on_back);
+    back_button = header.back_button;
+    title_label = header.title_label;
     name_label = plain_label(this);
     name_label->setStyleSheet("color: #82c1ff; font-size: 18px; font-weight: 700;");
     layout->addWidget(name_label);
@@ -171,7 +161,7 @@ void ProfileScreen::render() {
         role_label->setText(app::tr("profile.role_prefix") + ' ' + role_name);
     }
 
-    const qint64 amount = app::saturated_int64(user.value("money"));
+    const qint64 amount = outside::saturated_int64(user.value("money"));
     money_label->setText(app::tr("profile.money_prefix") + ' ' +
                          QLocale::system().toString(amount) + ' ' +
                          currency_word(amount, app::Translator::instance().language()));

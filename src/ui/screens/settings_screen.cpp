@@ -19,6 +19,7 @@
 #include "app/translator.h"
 #include "ui/components/app_button.h"
 #include "ui/components/form_labels.h"
+#include "ui/components/sub_page_header.h"
 
 namespace halvark::ui::screens {
 
@@ -53,15 +54,9 @@ SettingsScreen::SettingsScreen(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(14);
 
-    auto* header = new QHBoxLayout();
-    back_button = components::make_back_button(this);
-    header->addWidget(back_button, 0, Qt::AlignLeft);
-    header->addStretch(1);
-    layout->addLayout(header);
-
-    title_label = new QLabel(this);
-    title_label->setStyleSheet("font-size: 22px; font-weight: 700; color: #f3f7ff;");
-    layout->addWidget(title_label);
+    const auto header = components::add_sub_page_header(this, layout, on_back);
+    back_button = header.back_button;
+    title_label = header.title_label;
 
     tab_widget = new QTabWidget(this);
     tab_widget->setDocumentMode(true);
@@ -77,11 +72,6 @@ SettingsScreen::SettingsScreen(QWidget* parent) : QWidget(parent) {
     bottom->addWidget(save_button);
     layout->addLayout(bottom);
 
-    connect(back_button, &QPushButton::clicked, this, [this] {
-        if (on_back) {
-            on_back();
-        }
-    });
     connect(save_button, &QPushButton::clicked, this, [this] { save_clicked(); });
     connect(ram_slider, &QSlider::valueChanged, this, [this](int value) {
         if (ram_spin_box->value() != value) {

@@ -6,7 +6,7 @@
 
 class QJsonValue;
 
-namespace halvark::app {
+namespace halvark::outside {
 
 // Service texts are cut before they reach a label: layout of megabytes of text would
 // freeze the window.
@@ -30,4 +30,4 @@ qint64 saturated_add(qint64 a, qint64 b);
 // none of which may block or flood the reader.
 std::optional<QByteArray> read_regular_file(const QString& path, qint64 max_bytes);
 
-}  // namespace halvark::app
+}  // namespace halvark::outside

@@ -1,11 +1,11 @@
-#include "app/network_policy.h"
+#include "net/network_policy.h"
 
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
 #include <algorithm>
 
-namespace halvark::app {
+namespace halvark::net {
 
 bool is_web_address(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
@@ -53,9 +53,18 @@ std::optional<QByteArray> read_reply_body(QNetworkReply* reply) {
     return reply->readAll();
 }
 
+int http_status(const QNetworkReply* reply) {
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+bool succeeded(const QNetworkReply* reply) {
+    const int status = http_status(reply);
+    return reply->error() == QNetworkReply::NoError && status >= 200 && status <= 299;
+}
+
 QString reply_error_text(QNetworkReply* reply) {
     return reply->isOpen() && over_limit(reply) ? QStringLiteral("The answer was too large")
                                                 : reply->errorString();
 }
 
-}  // namespace halvark::app
+}  // namespace halvark::net

@@ -1,4 +1,4 @@
-#include "app/outside_data.h"
+#include "outside/outside_data.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-namespace halvark::app {
+namespace halvark::outside {
 
 QString cut_service_text(const QString& text, qsizetype max_chars) {
     if (text.size() <= max_chars) {
@@ -64,4 +64,4 @@ std::optional<QByteArray> read_regular_file(const QString& path, qint64 max_byte
     return content;
 }
 
-}  // namespace halvark::app
+}  // namespace halvark::outside

@@ -1,4 +1,4 @@
-#include "diagnostics/reply_wait.h"
+#include "net/reply_wait.h"
 
 #include <QCursor>
 #include <QEventLoop>
@@ -6,7 +6,7 @@
 #include <QNetworkReply>
 #include <QTimer>
 
-namespace halvark::diagnostics {
+namespace halvark::net {
 
 void wait_for_reply(QNetworkReply* reply, int timeout_ms) {
     QEventLoop loop;
@@ -33,4 +33,4 @@ void wait_for_reply(QNetworkReply* reply, int timeout_ms) {
     }
 }
 
-}  // namespace halvark::diagnostics
+}  // namespace halvark::net

@@ -9,7 +9,7 @@ class QNetworkReply;
 class QNetworkRequest;
 class QUrl;
 
-namespace halvark::app {
+namespace halvark::net {
 
 // The most one answer may weigh; a reply past it is aborted and counts as failed.
 constexpr qint64 kAccountReplyLimit = 1LL << 20;   // login, current user, hardware id, report
@@ -31,7 +31,13 @@ void limit_reply_size(QNetworkReply* reply, qint64 max_bytes);
 // limit is seen, and a reply that did must count as failed all the same.
 std::optional<QByteArray> read_reply_body(QNetworkReply* reply);
 
+// The HTTP status of a finished reply (0 when there was none).
+int http_status(const QNetworkReply* reply);
+
+// The reply ended without a transport error and with a 2xx status.
+bool succeeded(const QNetworkReply* reply);
+
 // Why a reply failed: its own error text, or that its answer was too large.
 QString reply_error_text(QNetworkReply* reply);
 
-}  // namespace halvark::app
+}  // namespace halvark::net

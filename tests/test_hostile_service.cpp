@@ -146,7 +146,8 @@ class HostileServiceTest : public QObject {
         QVERIFY(!failed_sign_in(*window).isEmpty());
     }
 
-    // A second sign-in started while the first one waits must neither run nor mix accounts.
+    // A second sign-in started while the first one waits must neither run nor mix accounts;
+    // a sign-out asked for meanwhile is carried out after it.
     void sign_in_is_one_operation() {
         QVERIFY(storage::SessionStore().clear());
         fixture->service.on("POST", kLoginPath, [](const RecordedRequest& request) {
@@ -169,7 +170,7 @@ class HostileServiceTest : public QObject {
         window->handle_sign_in("Rook", "pw", true);
         QVERIFY(!enabled_meanwhile && nickname_field->isEnabled());
         QCOMPARE(fixture->service.requests_to("POST", kLoginPath).size(), 1);
-        QCOMPARE(storage::SessionStore().load()->access_token, QString("tok-Rook"));
+        QVERIFY(!storage::SessionStore().load());
     }
 };
 

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QWidgetAction>
 #include <QtTest>
 
 #include "account_fixture.h"
@@ -174,6 +175,62 @@ class LaunchScreenTest : public QObject {
             const QImage decoded = ui::screens::decode_bounded_image(buffer.data());
             QVERIFY2(decoded.isNull() != web.contains(format), qPrintable(format));
         }
+    }
+
+    // Each entry: the name, the description on a line of its own, the chosen one checked;
+    // the keyboard still walks the menu and chooses by the entry's index.
+    void profile_menu_entries() {
+        const QString long_name(120, 'N');
+        fixture->service.reply(
+            "GET", kProfiles,
+            {200, QJsonDocument(QJsonArray{QJsonObject{{"name", "Gold Vault"},
+                                                       {"description", "For holders of Gold"}},
+                                           QJsonObject{{"name", long_name}}})
+                      .toJson()});
+        make_screen();
+        screen->show();
+        QVERIFY(QTest::qWaitForWindowExposed(screen.get()));
+        const auto open_menu_and_press = [this](const QList<Qt::Key>& keys) {
+            QTimer::singleShot(50, [keys] {
+                for (const Qt::Key key : keys) {
+                    QTest::keyClick(QApplication::activePopupWidget(), key);
+                }
+            });
+            screen->findChild<QPushButton*>("server_profile_dropdown_button")->click();
+        };
+        open_menu_and_press({Qt::Key_Down, Qt::Key_Down, Qt::Key_Return});
+        QCOMPARE(selector(), long_name);
+        open_menu_and_press({Qt::Key_Escape});
+        const auto texts = [this](int entry, const char* part) {
+            return static_cast<QWidgetAction*>(entries()[entry])
+                ->defaultWidget()
+                ->findChild<QLabel*>(QString("server_profile_entry_") + part);
+        };
+        QCOMPARE(texts(0, "name")->text(), QString("Gold Vault"));
+        QCOMPARE(texts(0, "description")->text(), QString("For holders of Gold"));
+        QVERIFY(texts(1, "name")->text().endsWith(QChar(0x2026)));
+        QCOMPARE(texts(1, "name")->toolTip(), long_name);
+        QCOMPARE(entries()[1]->data().toInt(), 1);
+        QVERIFY(texts(0, "mark")->pixmap().isNull() && !texts(1, "mark")->pixmap().isNull());
+    }
+
+    // A long nickname or title ends in "…" instead of being cut or widening the screen.
+    void long_texts_are_elided() {
+        make_screen();
+        screen->show();
+        QVERIFY(QTest::qWaitForWindowExposed(screen.get()));
+        const QString nickname(60, 'W');
+        screen->set_account_name(nickname);
+        auto* account = screen->findChildren<QPushButton*>().first();
+        QVERIFY(account->text().endsWith(QChar(0x2026)) && account->toolTip() == nickname);
+        const int width = label("news_primary_title")->width();
+        const QString title = QString("Title with descenders gjpqy ").repeated(6);
+        screen->render_news(array(QString(R"([{"id":1,"title":"%1"}])").arg(title)));
+        QCoreApplication::processEvents();
+        QCOMPARE(label("news_primary_title")->width(), width);
+        QCOMPARE(label("news_primary_title")->text(), title.trimmed());
+        QVERIFY(label("news_primary_title")->height() >=
+                label("news_primary_title")->fontMetrics().height());
     }
 
     void large_answers_are_rendered_in_part() {

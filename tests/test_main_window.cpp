@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QJsonDocument>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QtTest>
@@ -120,6 +121,53 @@ class MainWindowTest : public QObject {
         sign_in_through_the_form(true);
         QCOMPARE(page(), 1);
         QCOMPARE(screens()->currentIndex(), 0);
+    }
+
+    // A sign-out clicked while the profile refresh waits is carried out when it ends, and the
+    // password does not stay in the form for the next person at the computer.
+    void sign_out_is_never_lost_and_forgets_the_password() {
+        start();
+        sign_in_through_the_form(true);
+        QCOMPARE(page(), 1);
+        service().on("GET", kMePath, [](const RecordedRequest&) {
+            QThread::msleep(300);
+            return Reply{200, R"({"nickname":"Rook"})"};
+        });
+        QTimer::singleShot(100, [this] { window->handle_sign_out(); });
+        window->open_profile();
+        QCOMPARE(page(), 0);
+        QVERIFY(!QFile::exists(data("/session.json")));
+        auto* form = find_widget<ui::screens::AuthScreen>(window.get());
+        QCOMPARE(form->findChildren<QLineEdit*>()[0]->text(), QString("  rook  "));
+        QCOMPARE(form->findChildren<QLineEdit*>()[1]->text(), QString());
+        QVERIFY(form->findChild<QCheckBox*>()->isChecked());
+    }
+
+    // While the sign-in waits the button says so; the words are gone when it ends, also
+    // before a failure is shown.
+    void sign_in_says_it_waits() {
+        for (const int status : {200, 401}) {
+            start();
+            service().on("POST", kLoginPath, [status](const RecordedRequest&) {
+                QThread::msleep(300);
+                return Reply{status, R"({"access_token":"tok-1","detail":"no"})"};
+            });
+            auto* button =
+                find_widget<ui::screens::AuthScreen>(window.get())->findChild<QPushButton*>();
+            QString meanwhile, at_failure;
+            QTimer::singleShot(100, [&] { meanwhile = button->text(); });
+            if (status != 200) {
+                handle_next_modal<QMessageBox>([&](QMessageBox* box) {
+                    at_failure = button->text();
+                    box->accept();
+                });
+            }
+            sign_in_through_the_form(false);
+            QCOMPARE(meanwhile, app::tr("auth.signing_in"));
+            QCOMPARE(button->text(), app::tr("auth.login"));
+            QCOMPARE(at_failure, status == 200 ? QString() : app::tr("auth.login"));
+            window.reset();
+        }
     }
 
     void saving_clamps_normalises_and_applies() {

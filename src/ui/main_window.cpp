@@ -122,7 +122,7 @@ bool MainWindow::event(QEvent* event) {
 }
 
 void MainWindow::resume_saved_session() {
-    const AccountOperation operation(account_operation_running);
+    const AccountOperation operation(*this);
     if (!operation) {
         return;
     }
@@ -160,13 +160,14 @@ void MainWindow::resume_saved_session() {
 }
 
 void MainWindow::handle_sign_in(const QString& login, const QString& password, bool remember) {
-    const AccountOperation operation(account_operation_running);
+    const AccountOperation operation(*this);
     if (!operation) {
         return;
     }
     // The form stays disabled from the press until the main page shows.
     auth_screen->set_form_enabled(false);
     sign_in(login, password, remember);
+    auth_screen->set_waiting(false);
     auth_screen->set_form_enabled(true);
 }
 
@@ -177,6 +178,7 @@ void MainWindow::sign_in(const QString& login, const QString& password, bool rem
     if (!perform_login(login, password, name, token, expires_at)) {
         return;
     }
+    auth_screen->set_waiting(true);  // the account's details and the hardware id
     build_main_screens();
     access_token = token;
     user = fetch_me(access_token);
@@ -197,10 +199,13 @@ void MainWindow::sign_in(const QString& login, const QString& password, bool rem
 }
 
 void MainWindow::handle_sign_out() {
-    const AccountOperation operation(account_operation_running);
+    const AccountOperation operation(*this);
     if (!operation) {
+        // On a shared computer a lost sign-out leaves the account open: never drop it.
+        sign_out_pending = true;
         return;
     }
+    sign_out_pending = false;
     build_main_screens();
     session_store.clear();
     access_token.clear();
@@ -212,13 +217,15 @@ void MainWindow::handle_sign_out() {
     profile_screen->set_display_name(QString());
     profile_screen->set_user(QJsonObject());
     settings_screen->set_signed_in(false);
+    // The nickname and the remember box stay for the next sign-in; the password never does.
+    auth_screen->clear_password();
     page_stack->setCurrentIndex(0);
 }
 
 void MainWindow::open_profile() {
     build_main_screens();
     // While another account operation waits, the profile shows what is already known.
-    const AccountOperation operation(account_operation_running);
+    const AccountOperation operation(*this);
     if (operation && !access_token.trimmed().isEmpty()) {
         const QJsonObject fresh = fetch_me(access_token);
         if (!fresh.isEmpty()) {
@@ -238,7 +245,7 @@ void MainWindow::open_profile() {
 }
 
 bool MainWindow::force_report() {
-    const AccountOperation operation(account_operation_running);
+    const AccountOperation operation(*this);
     if (!operation) {
         return false;
     }

@@ -86,16 +86,21 @@ class MainWindow : public QMainWindow {
   private:
     // Marks one account operation (sign-in, resume, sign-out, profile refresh, forced
     // report) as running for its lifetime; false when another one already runs. Each waits
-    // in nested event loops, and a second one started meanwhile (a double click, a sign-out
-    // during a refresh) would mix two accounts.
+    // in nested event loops, and a second one started meanwhile (a double click, a sign-in
+    // during a refresh) would mix two accounts. A sign-out asked for meanwhile is kept and
+    // carried out as soon as the running operation ends.
     class AccountOperation {
       public:
-        explicit AccountOperation(bool& running) : running(running), started(!running) {
-            running = true;
+        explicit AccountOperation(MainWindow& window)
+            : window(window), started(!window.account_operation_running) {
+            window.account_operation_running = true;
         }
         ~AccountOperation() {
             if (started) {
-                running = false;
+                window.account_operation_running = false;
+                if (window.sign_out_pending) {
+                    window.handle_sign_out();
+                }
             }
         }
         AccountOperation(const AccountOperation&) = delete;
@@ -103,7 +108,7 @@ class MainWindow : public QMainWindow {
         explicit operator bool() const { return started; }
 
       private:
-        bool& running;
+        MainWindow& window;
         bool started;
     };
     void sign_in(const QString& login, const QString& password, bool remember);
@@ -122,6 +127,7 @@ class MainWindow : public QMainWindow {
     QString access_token;
     QJsonObject user;
     bool account_operation_running = false;
+    bool sign_out_pending = false;
     QStackedWidget* page_stack = nullptr;
     QStackedWidget* screen_stack = nullptr;
     screens::AuthScreen* auth_screen = nullptr;

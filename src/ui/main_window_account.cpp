@@ -152,7 +152,9 @@ bool MainWindow::perform_login(const QString& login, const QString& password,
         return false;
     }
     auth_screen->set_form_enabled(false);
+    auth_screen->set_waiting(true);
     const LoginResult first = login_request(login, password, QString());
+    auth_screen->set_waiting(false);
     if (first.ok) {
         accept(first);
         enable_form();
@@ -173,7 +175,9 @@ bool MainWindow::perform_login(const QString& login, const QString& password,
         enable_form();
         return false;
     }
+    auth_screen->set_waiting(true);
     const LoginResult second = login_request(login, password, code);
+    auth_screen->set_waiting(false);
     enable_form();
     if (second.ok) {
         accept(second);

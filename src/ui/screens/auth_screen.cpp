@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "app/translator.h"
@@ -81,11 +82,23 @@ void AuthScreen::set_form_enabled(bool enabled) {
     login_button->setEnabled(enabled);
 }
 
+void AuthScreen::set_waiting(bool waiting) {
+    login_button->setProperty("waiting", waiting);
+    login_button->style()->unpolish(login_button);
+    login_button->style()->polish(login_button);
+    retranslate();
+}
+
+void AuthScreen::clear_password() {
+    password_edit->clear();
+}
+
 void AuthScreen::retranslate() {
     nickname_label->setText(app::tr("auth.nickname"));
     password_label->setText(app::tr("auth.password"));
     remember_check->setText(app::tr("auth.remember"));
-    login_button->setText(app::tr("auth.login"));
+    const bool waiting = login_button->property("waiting").toBool();
+    login_button->setText(app::tr(waiting ? "auth.signing_in" : "auth.login"));
 }
 
 void AuthScreen::submit() {

@@ -25,6 +25,10 @@ class AuthScreen : public QWidget {
 
     void set_on_login(LoginCallback callback);
     void set_form_enabled(bool enabled);
+    // While a sign-in waits for the service the button says so in words: a greyed form
+    // alone looks like a frozen window.
+    void set_waiting(bool waiting);
+    void clear_password();
     void retranslate();
 
   private:

@@ -14,6 +14,7 @@
 #include "app/translator.h"
 #include "outside/outside_data.h"
 #include "ui/components/app_button.h"
+#include "ui/components/elided_label.h"
 
 namespace halvark::ui::screens {
 
@@ -64,6 +65,8 @@ LaunchScreen::LaunchScreen(QWidget* parent)
             [this] { open_server_profile_menu(); });
     connect(server_profile_menu, &QMenu::triggered, this,
             [this](QAction* entry) { select_menu_entry(entry); });
+    connect(server_profile_menu, &QMenu::hovered, this,
+            [this](QAction* entry) { mark_menu_entries(entry); });
 
     schedule_background_redraw();
     retranslate();
@@ -107,9 +110,8 @@ void LaunchScreen::build_news_row(QVBoxLayout* root) {
     news_image_labels[0]->setObjectName("news_primary_image");
     news_image_labels[0]->setMinimumHeight(170);
     news_image_labels[0]->setAlignment(Qt::AlignCenter);
-    news_title_labels[0] = new QLabel(primary);
+    news_title_labels[0] = new components::ElidedLabel(primary);
     news_title_labels[0]->setObjectName("news_primary_title");
-    news_title_labels[0]->setWordWrap(true);
     primary_summary = new QLabel(primary);
     primary_summary->setWordWrap(true);
     primary_summary->setStyleSheet("color: #b7c3d8;");
@@ -135,22 +137,20 @@ void LaunchScreen::build_news_row(QVBoxLayout* root) {
         news_image_labels[card]->setObjectName("news_side_image");
         news_image_labels[card]->setMinimumHeight(64);
         news_image_labels[card]->setAlignment(Qt::AlignCenter);
-        news_title_labels[card] = new QLabel(side);
+        news_title_labels[card] = new components::ElidedLabel(side);
         news_title_labels[card]->setObjectName("news_side_title");
-        news_title_labels[card]->setWordWrap(true);
         news_more_buttons[card] = new AppButton(QString(), kSecondary, side);
         news_more_buttons[card]->setFixedWidth(110);
         side_layout->addWidget(news_image_labels[card]);
-        side_layout->addWidget(news_title_labels[card], 1);
+        side_layout->addWidget(news_title_labels[card]);
+        side_layout->addStretch(1);
         side_layout->addWidget(news_more_buttons[card], 0, Qt::AlignLeft);
         side_column->addWidget(side, 1);
     }
     news_row->addLayout(side_column, 1);
 
-    // News texts come from the service: never interpreted as markup.
-    for (QLabel* label : news_title_labels) {
-        label->setTextFormat(Qt::PlainText);
-    }
+    // News texts come from the service: never interpreted as markup (the titles are
+    // plain-text labels of their own).
     primary_summary->setTextFormat(Qt::PlainText);
 }
 
@@ -281,8 +281,22 @@ void LaunchScreen::set_account_name(const QString& name) {
 }
 
 void LaunchScreen::update_account_header() {
-    profile_button->setText(account_name.trimmed().isEmpty() ? app::tr("launch.profile")
-                                                             : "   " + account_name);
+    if (account_name.trimmed().isEmpty()) {
+        profile_button->setText(app::tr("launch.profile"));
+        components::describe_icon_button(profile_button, app::tr("launch.profile_tooltip"));
+    } else {
+        // What the largest icon (the avatar), the paddings and the gap before the name leave
+        // of the button's fixed width; a longer nickname ends in "…", whole in the tooltip.
+        profile_button->ensurePolished();
+        const QFontMetrics metrics = profile_button->fontMetrics();
+        const int room = profile_button->width() - kAvatarSide - 12 - 18 -
+                         metrics.horizontalAdvance(QStringLiteral("   "));
+        const QString shown = metrics.elidedText(account_name, Qt::ElideRight, room);
+        profile_button->setText("   " + shown);
+        components::describe_icon_button(profile_button, shown == account_name
+                                                             ? app::tr("launch.profile_tooltip")
+                                                             : account_name);
+    }
     account_label->setText(account_name.isEmpty()
                                ? app::tr("launch.account_none")
                                : app::tr("launch.account_prefix") + ' ' + account_name);
@@ -297,7 +311,6 @@ void LaunchScreen::retranslate() {
         button->setText(app::tr("launch.news_more"));
     }
     components::describe_icon_button(logout_button, app::tr("launch.logout_tooltip"));
-    components::describe_icon_button(profile_button, app::tr("launch.profile_tooltip"));
     update_account_header();
 }
 

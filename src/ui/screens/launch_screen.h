@@ -32,6 +32,8 @@ namespace halvark::ui::screens {
 class LaunchScreen : public QWidget {
   public:
     using Callback = std::function<void()>;
+    // The account button's avatar, in pixels.
+    static constexpr int kAvatarSide = 26;
     // The selector's menu shows at most this many of the profiles the account may use.
     static constexpr qsizetype kMaxShownServerProfiles = 200;
 
@@ -71,6 +73,10 @@ class LaunchScreen : public QWidget {
     void build_news_row(QVBoxLayout* root);
     void build_bottom_row(QVBoxLayout* root);
     void build_server_profile_selector(QFrame* bottom_block);
+    // The menu's entries as the player sees them: name, description, the chosen one checked.
+    void draw_menu_entries();
+    // Highlights `current` and checks the chosen profile among the menu's entries.
+    void mark_menu_entries(const QAction* current);
     void set_up_network();
     void update_account_header();
     void schedule_background_redraw();
@@ -129,6 +135,7 @@ class LaunchScreen : public QWidget {
     QLabel* server_profile_title = nullptr;
     QLabel* server_profile_description = nullptr;
     QMenu* server_profile_menu = nullptr;
+    bool menu_entries_drawn = false;
     QPixmap background_source;
     QString background_url;
     bool background_enabled = true;

@@ -19,7 +19,6 @@ namespace {
 
 constexpr QSize kPrimaryNewsSize(496, 170);
 constexpr QSize kSideNewsSize(256, 64);
-constexpr int kAvatarSide = 26;
 constexpr qreal kAvatarRadius = 6.5;
 
 }  // namespace

@@ -8,7 +8,10 @@
 #include <QNetworkRequest>
 #include <QPainter>
 #include <QPushButton>
+#include <QStyle>
 #include <QTimer>
+#include <QVBoxLayout>
+#include <QWidgetAction>
 
 #include "app/app_info.h"
 #include "app/translator.h"
@@ -24,6 +27,75 @@ namespace {
 
 constexpr int kDarkeningAlpha = 179;
 constexpr qsizetype kLoggedBodyBytes = 240;
+constexpr int kMenuEntryMinimumWidth = 320;
+constexpr int kMarkSide = 14;
+
+// `text` cut with "…" to `width` pixels of `label`'s font; the whole text in its tooltip.
+void set_elided_text(QLabel* label, const QString& text, int width) {
+    label->ensurePolished();
+    const QString shown = label->fontMetrics().elidedText(text, Qt::ElideRight, width);
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text);
+}
+
+// A menu entry that a plain menu item cannot draw: the profile's name, under it its
+// description in a quieter colour, and a mark beside the chosen profile. The menu still
+// owns navigation: the labels take no focus and pass their clicks on to it.
+QWidgetAction* make_profile_entry(QMenu* menu, const QString& name, const QString& description,
+                                  int width) {
+    auto* entry = new QWidgetAction(menu);
+    auto* row = new QFrame(menu);
+    row->setObjectName("server_profile_entry");
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(10, 7, 12, 7);
+    layout->setSpacing(8);
+    auto* mark = new QLabel(row);
+    mark->setObjectName("server_profile_entry_mark");
+    mark->setFixedSize(kMarkSide, kMarkSide);
+    layout->addWidget(mark, 0, Qt::AlignTop);
+    auto* texts = new QVBoxLayout();
+    texts->setSpacing(2);
+    const int text_width = width - kMarkSide - 30;
+    for (const auto& [object_name, text] :
+         {std::pair{"server_profile_entry_name", name},
+          std::pair{"server_profile_entry_description", description}}) {
+        if (text.isEmpty()) {
+            continue;
+        }
+        auto* label = new QLabel(row);
+        label->setObjectName(object_name);
+        label->setTextFormat(Qt::PlainText);  // service text
+        set_elided_text(label, text, text_width);
+        texts->addWidget(label);
+    }
+    layout->addLayout(texts, 1);
+    row->setMinimumWidth(width);
+    entry->setDefaultWidget(row);
+    return entry;
+}
+
+// Marks `entry` as the menu's current (highlighted) or chosen (checked) one.
+void set_entry_state(QAction* entry, bool current, bool chosen) {
+    auto* action = qobject_cast<QWidgetAction*>(entry);
+    QWidget* row = action != nullptr ? action->defaultWidget() : nullptr;
+    if (row == nullptr) {
+        return;
+    }
+    row->setProperty("current", current);
+    auto* mark = row->findChild<QLabel*>("server_profile_entry_mark");
+    if (chosen != !mark->pixmap().isNull()) {
+        mark->setPixmap(chosen ? QIcon(QStringLiteral(":/assets/png/icons/check.png"))
+                                     .pixmap(QSize(kMarkSide, kMarkSide), row->devicePixelRatioF())
+                               : QPixmap());
+        mark->setAccessibleName(chosen ? QStringLiteral("✓") : QString());
+    }
+    QList<QWidget*> restyled = row->findChildren<QWidget*>();
+    restyled.append(row);
+    for (QWidget* widget : restyled) {
+        widget->style()->unpolish(widget);
+        widget->style()->polish(widget);
+    }
+}
 
 }  // namespace
 
@@ -143,17 +215,12 @@ void LaunchScreen::render_server_profiles(const QJsonArray& list) {
     }
     server_profile_surface->setEnabled(true);
     server_profile_dropdown_button->setEnabled(true);
+    // Plain entries for now: the drawn ones cost a few widgets each, so they are made only
+    // when the player opens the menu.
     for (qint32 i = 0; i < visible_profiles.size(); ++i) {
-        const QJsonObject profile = visible_profiles.at(i).toObject();
-        const QString name =
-            outside::cut_service_text(profile.value("name").toString(), outside::kServiceLineChars);
-        const QString description = outside::cut_service_text(
-            profile.value("description").toString().trimmed(), outside::kServiceLineChars);
-        const QString text =
-            description.isEmpty() ? name : QStringLiteral("%1\n%2").arg(name, description);
-        QAction* entry = server_profile_menu->addAction(text);
-        entry->setData(i);
+        server_profile_menu->addAction(QString())->setData(i);
     }
+    menu_entries_drawn = false;
     apply_server_profile(visible_profiles.first().toObject());
 }
 
@@ -178,7 +245,39 @@ void LaunchScreen::open_server_profile_menu() {
         return;
     }
     server_profile_menu->setMinimumWidth(server_profile_surface->width());
+    draw_menu_entries();
+    mark_menu_entries(nullptr);
     server_profile_menu->exec(QCursor::pos());
+}
+
+void LaunchScreen::draw_menu_entries() {
+    if (menu_entries_drawn) {
+        return;
+    }
+    menu_entries_drawn = true;
+    server_profile_menu->clear();
+    const int width = std::max(server_profile_surface->width(), kMenuEntryMinimumWidth);
+    for (qint32 i = 0; i < visible_profiles.size(); ++i) {
+        const QJsonObject profile = visible_profiles.at(i).toObject();
+        const QString name =
+            outside::cut_service_text(profile.value("name").toString(), outside::kServiceLineChars);
+        const QString description = outside::cut_service_text(
+            profile.value("description").toString().trimmed(), outside::kServiceLineChars);
+        QWidgetAction* entry = make_profile_entry(server_profile_menu, name, description, width);
+        entry->setText(description.isEmpty() ? name : name + '\n' + description);
+        entry->setData(i);
+        server_profile_menu->addAction(entry);
+    }
+}
+
+void LaunchScreen::mark_menu_entries(const QAction* current) {
+    for (QAction* entry : server_profile_menu->actions()) {
+        bool ok = false;
+        const int index = entry->data().toInt(&ok);
+        const bool chosen = ok && index >= 0 && index < visible_profiles.size() &&
+                            visible_profiles.at(index).toObject() == selected_profile;
+        set_entry_state(entry, entry == current, chosen);
+    }
 }
 
 void LaunchScreen::select_menu_entry(QAction* entry) {

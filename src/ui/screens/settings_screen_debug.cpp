@@ -36,8 +36,8 @@ void SettingsScreen::build_debug_tab() {
     layout->addWidget(debug_console_check);
     layout->addWidget(debug_network_check);
     layout->addWidget(server_list_background_check);
-    layout->addWidget(force_report_button);
-    layout->addWidget(copy_logs_button);
+    layout->addWidget(force_report_button, 0, Qt::AlignLeft);
+    layout->addWidget(copy_logs_button, 0, Qt::AlignLeft);
     layout->addWidget(debug_status_label);
     layout->addStretch();
 

@@ -239,17 +239,14 @@ void LaunchScreen::build_server_profile_selector(QFrame* bottom_block) {
     auto* text_column = new QVBoxLayout();
     text_column->setContentsMargins(0, 0, 0, 0);
     text_column->setSpacing(2);
-    server_profile_title = new QLabel(server_profile_dropdown_button);
+    server_profile_title = new components::ElidedLabel(server_profile_dropdown_button);
     server_profile_title->setObjectName("server_profile_title");
     server_profile_title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    server_profile_title->setWordWrap(false);
-    server_profile_description = new QLabel(" ", server_profile_dropdown_button);
+    server_profile_description = new components::ElidedLabel(server_profile_dropdown_button);
+    server_profile_description->setText(" ");
     server_profile_description->setObjectName("server_profile_description");
     server_profile_description->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    server_profile_description->setWordWrap(false);
-    // Profile names and descriptions come from the service: plain text only.
-    server_profile_title->setTextFormat(Qt::PlainText);
-    server_profile_description->setTextFormat(Qt::PlainText);
+    // Profile names and descriptions come from the service: plain text, cut with "…".
     text_column->addWidget(server_profile_title);
     text_column->addWidget(server_profile_description);
     button_layout->addLayout(text_column, 1);

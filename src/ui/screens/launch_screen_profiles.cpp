@@ -1,5 +1,4 @@
 // Launch screen: the server-profile list, role gating, the selector and its background.
-#include <QCursor>
 #include <QFrame>
 #include <QJsonDocument>
 #include <QLabel>
@@ -247,7 +246,9 @@ void LaunchScreen::open_server_profile_menu() {
     server_profile_menu->setMinimumWidth(server_profile_surface->width());
     draw_menu_entries();
     mark_menu_entries(nullptr);
-    server_profile_menu->exec(QCursor::pos());
+    // Over the selector, which sits at the bottom of the window, aligned with it.
+    const QPoint corner = server_profile_surface->mapToGlobal(QPoint(0, 0));
+    server_profile_menu->exec(corner - QPoint(0, server_profile_menu->sizeHint().height()));
 }
 
 void LaunchScreen::draw_menu_entries() {

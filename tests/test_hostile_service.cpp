@@ -14,6 +14,7 @@
 #include "app/translator.h"
 #include "diagnostics/crash_reporter.h"
 #include "image_samples.h"
+#include "net/network_policy.h"
 #include "storage/session_store.h"
 
 using namespace halvark;
@@ -63,6 +64,31 @@ class HostileServiceTest : public QObject {
         QVERIFY(!failed_sign_in(*window).isEmpty());
         QCOMPARE(read_file(settings_path()), settings);
         QCOMPARE(storage::SessionStore().load()->access_token, QString("tok"));
+    }
+
+    // A token that would add a header or smuggle a second request is no token at all: the
+    // sign-in fails, and no request carries it, whether it came from the login or was handed on.
+    void tokens_never_reach_a_header() {
+        auto window = fixture->make_window();
+        fixture->service.on_any([](const RecordedRequest&) { return Reply{200, "{}"}; });
+        const int before = fixture->service.requests().size();
+        for (const QString& token :
+             {QString("t\r\nX-Evil: 1"), QString("t\nX-Evil: 1"), QString("t") + QChar(0) + "\r\nX",
+              QString("t\r\n\r\nGET /other HTTP/1.1\r\nHost: x\r\n"), QString("t x"),
+              QString(net::kMaxBearerTokenChars + 1, 'a')}) {
+            fixture->service.reply(
+                "POST", kLoginPath,
+                {200, QJsonDocument(QJsonObject{{"access_token", token}}).toJson()});
+            QCOMPARE(failed_sign_in(*window), QString("Invalid access_token in login response"));
+            QVERIFY(window->fetch_me(token).isEmpty() && !window->submit_hwid(token));
+        }
+        int logins = 0;
+        for (const RecordedRequest& request : fixture->service.requests().mid(before)) {
+            QVERIFY(request.path != kMePath && request.path != kHwidPath);
+            QVERIFY(request.path != "/other" && !request.headers.contains("x-evil"));
+            logins += request.path == kLoginPath ? 1 : 0;
+        }
+        QCOMPARE(logins, 6);
     }
 
     // A redirect to another host (127.0.0.2) must not take a password, token or report along.

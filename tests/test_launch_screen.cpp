@@ -147,6 +147,8 @@ class LaunchScreenTest : public QObject {
               {2147483648., "{}", false},
               {2147483648., R"({"role_id":2147483648})", true},
               {1e300, "{}", false},
+              {2.5, "{}", true},  // not a whole number: no requirement at all
+              {7., R"({"role_id":7.5,"donate_roles":[{"role_id":7.5,"is_active":true}]})", false},
               {2., R"({"donate_roles":["x",{"role_id":2,"is_active":true}]})", true},
               {2., R"({"donate_roles":[{"role_id":2}]})", false}}) {
             screen->set_user(QJsonDocument::fromJson(user).object());

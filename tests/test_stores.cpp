@@ -78,8 +78,8 @@ class StoresTest : public QObject {
     void session_round_trip_is_private() {
         const SessionStore store;
         QVERIFY(!store.load().has_value() && store.clear());
-        QVERIFY(store.save({"  tok en  ", 1900000000}));
-        QCOMPARE(store.load()->access_token, QString("  tok en  "));
+        QVERIFY(store.save({"tok-EN.9_~+/==", 1900000000}));
+        QCOMPARE(store.load()->access_token, QString("tok-EN.9_~+/=="));
         QCOMPARE(QFile::permissions(data("/session.json")) &
                      ~(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
                        QFileDevice::WriteUser),
@@ -88,7 +88,12 @@ class StoresTest : public QObject {
         for (const auto& [content, expires] :
              {std::pair{R"({"access_token":"t","expires_at_unix":100.9})", 100},
               {R"({"access_token":"","expires_at_unix":100})", 0},
-              {R"({"access_token":"t","expires_at_unix":"100"})", 0}}) {
+              {R"({"access_token":"t","expires_at_unix":"100"})", 0},
+              // tokens that would add to a header or smuggle a request
+              {R"({"access_token":" t ","expires_at_unix":100})", 0},
+              {R"({"access_token":"t\r\nX-Evil: 1","expires_at_unix":100})", 0},
+              {R"({"access_token":"t\u0000\r\n","expires_at_unix":100})", 0},
+              {R"({"access_token":"t\n\r\nGET /other HTTP/1.1","expires_at_unix":100})", 0}}) {
             write("/session.json", content);
             QCOMPARE(store.load().value_or(SavedSession{}).expires_at_unix, expires);
         }

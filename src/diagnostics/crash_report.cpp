@@ -97,7 +97,9 @@ bool CrashReporter::send_event(const QString& level, const QString& message,
     QNetworkRequest request{QUrl(endpoint)};
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setRawHeader("accept", "application/json");
-    request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+    if (!net::set_bearer_token(request, token)) {
+        return false;
+    }
     request.setRawHeader("X-Launcher-Version", QCoreApplication::applicationVersion().toUtf8());
     request.setRawHeader("X-Request-Id", event_id.toUtf8());
     request.setTransferTimeout(kReportTimeoutMs);

@@ -18,6 +18,30 @@ void keep_redirects_on_origin(QNetworkRequest& request) {
                          QNetworkRequest::SameOriginRedirectPolicy);
 }
 
+bool is_plausible_bearer_token(const QString& token) {
+    if (token.isEmpty() || token.size() > kMaxBearerTokenChars) {
+        return false;
+    }
+    qsizetype end = token.size();
+    while (end > 1 && token.at(end - 1) == QLatin1Char('=')) {
+        --end;
+    }
+    return std::all_of(token.cbegin(), token.cbegin() + end, [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
+               (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) ||
+               (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+               QStringView(u"-._~+/").contains(c);
+    });
+}
+
+bool set_bearer_token(QNetworkRequest& request, const QString& token) {
+    if (!is_plausible_bearer_token(token)) {
+        return false;
+    }
+    request.setRawHeader("Authorization", "Bearer " + token.toLatin1());
+    return true;
+}
+
 namespace {
 
 constexpr char kLimitProperty[] = "halvark_max_bytes";

@@ -23,6 +23,14 @@ bool is_web_address(const QUrl& url);
 // request's origin (scheme, host, port) ends it with an error, the credential stays home.
 void keep_redirects_on_origin(QNetworkRequest& request);
 
+// A bearer token as RFC 6750 allows it (letters, digits, "-._~+/", then "=" padding) and of
+// at most 8 KiB: anything else (CR, LF, NUL, spaces) could add headers, or whole requests, to
+// ours. A token from the service or from a file is used only when it passes.
+constexpr qsizetype kMaxBearerTokenChars = 8192;
+bool is_plausible_bearer_token(const QString& token);
+// Sets "Authorization: Bearer <token>"; false, with the header left out, for any other token.
+bool set_bearer_token(QNetworkRequest& request, const QString& token);
+
 // Aborts `reply` as soon as it announces or delivers more than `max_bytes`.
 void limit_reply_size(QNetworkReply* reply, qint64 max_bytes);
 

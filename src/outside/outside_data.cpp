@@ -39,6 +39,14 @@ qint64 saturated_int64(const QJsonValue& value, qint64 fallback) {
     return static_cast<qint64>(number);
 }
 
+qint64 integral_id(const QJsonValue& value, qint64 fallback) {
+    const double number = value.toDouble(0.5);
+    if (!value.isDouble() || std::trunc(number) != number) {
+        return fallback;
+    }
+    return saturated_int64(value, fallback);
+}
+
 qint64 saturated_add(qint64 a, qint64 b) {
     qint64 sum = 0;
     if (!qAddOverflow(a, b, &sum)) {

@@ -22,6 +22,10 @@ QString cut_service_text(const QString& text, qsizetype max_chars);
 // anything that is not a number give `fallback`), so no cast of a huge value is undefined.
 qint64 saturated_int64(const QJsonValue& value, qint64 fallback = 0);
 
+// An identifier that must be a whole number: `fallback` (as if missing) for anything that is
+// not an integral JSON number (2.5 is no role id), clamped like saturated_int64 otherwise.
+qint64 integral_id(const QJsonValue& value, qint64 fallback = 0);
+
 // a + b, held at the 64-bit limits instead of overflowing.
 qint64 saturated_add(qint64 a, qint64 b);
 

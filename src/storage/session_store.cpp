@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "net/network_policy.h"
 #include "outside/outside_data.h"
 
 #include "storage/atomic_file.h"
@@ -30,7 +31,8 @@ std::optional<SavedSession> SessionStore::load() const {
     SavedSession session;
     session.access_token = object.value("access_token").toString();
     session.expires_at_unix = outside::saturated_int64(object.value("expires_at_unix"));
-    if (session.access_token.isEmpty() || session.expires_at_unix <= 0) {
+    // A token that could not go into a header as it is counts as no saved session.
+    if (!net::is_plausible_bearer_token(session.access_token) || session.expires_at_unix <= 0) {
         return std::nullopt;
     }
     return session;

@@ -82,6 +82,9 @@ LoginResult interpret_login_reply(bool succeeded, const QString& network_error_t
             result.error_message = server.message.isEmpty()
                                        ? QStringLiteral("Empty access_token in login response")
                                        : server.message;
+        } else if (!net::is_plausible_bearer_token(result.access_token)) {
+            result.access_token.clear();
+            result.error_message = QStringLiteral("Invalid access_token in login response");
         } else {
             result.ok = true;
         }
@@ -192,7 +195,9 @@ QJsonObject MainWindow::fetch_me(const QString& token) {
         return {};
     }
     QNetworkRequest request = json_request(app_info.endpoints.me_url);
-    request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+    if (!net::set_bearer_token(request, token)) {
+        return {};
+    }
     QNetworkReply* reply = network.get(request);
     net::limit_reply_size(reply, net::kAccountReplyLimit);
     net::wait_for_reply(reply, account_timeouts.me_ms);
@@ -214,7 +219,9 @@ bool MainWindow::submit_hwid(const QString& token) {
     }
     QNetworkRequest request = json_request(app_info.endpoints.hwid_url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    request.setRawHeader("Authorization", "Bearer " + trimmed_token.toUtf8());
+    if (!net::set_bearer_token(request, trimmed_token)) {
+        return false;
+    }
     QNetworkReply* reply = network.post(request, compact(QJsonObject{{"hwid", hwid}}));
     net::limit_reply_size(reply, net::kAccountReplyLimit);
     net::wait_for_reply(reply, account_timeouts.hwid_ms);

@@ -163,11 +163,11 @@ void LaunchScreen::set_user(const QJsonObject& user_object) {
     user = user_object;
     // Gathered once: scanning every donate role for every profile grows with their product.
     account_role_ids.clear();
-    account_role_ids.insert(outside::saturated_int64(user.value("role_id")));
+    account_role_ids.insert(outside::integral_id(user.value("role_id")));
     for (const auto& role : user.value("donate_roles").toArray()) {
         const QJsonObject object = role.toObject();
         if (role.isObject() && object.value("is_active").toBool(false)) {
-            account_role_ids.insert(outside::saturated_int64(object.value("role_id")));
+            account_role_ids.insert(outside::integral_id(object.value("role_id")));
         }
     }
     if (all_profiles.isEmpty()) {
@@ -179,7 +179,7 @@ void LaunchScreen::set_user(const QJsonObject& user_object) {
 
 bool LaunchScreen::is_profile_allowed(const QJsonObject& profile) const {
     // 64-bit: a requirement of 2^31 must not wrap to "everybody".
-    const qint64 required = outside::saturated_int64(profile.value("required_role_id"));
+    const qint64 required = outside::integral_id(profile.value("required_role_id"));
     return required < 2 || account_role_ids.contains(required);
 }
 

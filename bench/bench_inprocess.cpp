@@ -79,6 +79,24 @@ void crash_report_payload(benchmark::State& state) {
     }
 }
 
+// The log part of a report when a long-lived install has piled up 100,000 logs: one
+// uninterrupted stretch of the GUI thread.
+void newest_log_among_100000(benchmark::State& state) {
+    const QString logs = storage::logs_directory();
+    QDir().mkpath(logs);
+    for (int i = 0; i < 100000; ++i) {
+        QFile file(logs + QString("/2020-01-01_00-00-%1.log").arg(i, 6, 10, QChar('0')));
+        if (!file.open(QIODevice::WriteOnly)) {
+            state.SkipWithError("cannot create the logs");
+            return;
+        }
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(diagnostics::collect_log_text(1));
+    }
+    QDir(logs).removeRecursively();
+}
+
 void translator_lookup(benchmark::State& state) {
     app::Translator::instance().set_language("en");
     for (auto _ : state) {
@@ -188,6 +206,7 @@ void current_user_worst_case(benchmark::State& state) {
 BENCHMARK(log_lines_through_handler)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(log_lines_plain_append)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(crash_report_payload)->Unit(benchmark::kMillisecond);
+BENCHMARK(newest_log_among_100000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(translator_lookup);
 BENCHMARK(settings_getter)->Unit(benchmark::kMicrosecond);
 BENCHMARK(profile_render_50_roles)->Unit(benchmark::kMillisecond);

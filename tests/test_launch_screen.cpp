@@ -1,7 +1,9 @@
 // The home screen: its requests, news cards, server profiles and their gating, pictures.
 #include <QDesktopServices>
+#include <QDirIterator>
 #include <QLabel>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QWidgetAction>
 #include <QtTest>
@@ -9,6 +11,7 @@
 #include "account_fixture.h"
 #include "app/translator.h"
 #include "image_samples.h"
+#include "storage/data_folder.h"
 #include "ui/screens/launch_screen.h"
 #include "ui/screens/pictures.h"
 
@@ -119,6 +122,24 @@ class LaunchScreenTest : public QObject {
         const auto requests = fixture->service.requests_to("GET", "/w.png");
         QCOMPARE(requests.size(), 1);  // the second showing came from the disk cache
         QCOMPARE(requests.first().headers.value("accept"), QString("image/*"));
+
+        // A tampered cache: the cached picture becomes a FIFO (which blocks whoever opens it),
+        // beside a link to a device. The next screen must treat both as misses.
+#ifdef Q_OS_WIN
+        QSKIP("no FIFOs on Windows");
+#endif
+        screen.reset();
+        const QString cache = storage::cache_directory() + "/news_images";
+        QDirIterator cached(cache, {"*.d"}, QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY(cached.hasNext());
+        const QString entry = cached.next();
+        QVERIFY(QFile::remove(entry) && QProcess::execute("mkfifo", {entry}) == 0);
+        QVERIFY(QFile::link("/dev/zero", QFileInfo(entry).path() + "/zero.d"));
+        make_screen();
+        screen->render_news(array(QString(R"([{"id":1,"images":["%1"]}])").arg(at)));
+        QTRY_COMPARE(picture(0)->pixmap().size(), QSize(496, 170));
+        QVERIFY(QFileInfo(entry).isFile() || !QFileInfo::exists(entry));
+        QVERIFY(!QFileInfo::exists(QFileInfo(entry).path() + "/zero.d"));
     }
 
     void profile_list_shapes() {

@@ -144,6 +144,31 @@ class StoresTest : public QObject {
         QVERIFY(collected.contains("our line") && !collected.contains("secret"));
     }
 
+    // A long-lived install piles up logs: the newest are found by their time, not their name.
+    void newest_logs_among_many() {
+        const QString logs = storage::logs_directory();
+        QDir().mkpath(logs);
+        const QDateTime base = QDateTime::currentDateTimeUtc().addDays(-30);
+        const auto age = [](int i) { return (i * 7) % 3000; };  // a shuffle of 0..2999
+        for (int i = 0; i < 3000; ++i) {
+            QFile file(logs + QString("/%1.log").arg(i));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1 && file.flush());
+            QVERIFY(file.setFileTime(base.addSecs(age(i)), QFileDevice::FileModificationTime));
+        }
+        QStringList newest;
+        for (const int wanted : {2999, 2998, 2997}) {
+            for (int i = 0; i < 3000; ++i) {
+                if (age(i) == wanted) {
+                    newest << QString("===== %1.log =====").arg(i);
+                }
+            }
+        }
+        qint32 collected = 0;
+        const QString text = diagnostics::collect_log_text(3, &collected);
+        QCOMPARE(collected, 3);
+        QCOMPARE(text.split('\n').filter("=====").join(','), newest.join(','));
+    }
+
     void full_disk_keeps_the_previous_settings() {
         if (!mount_small_disk("size=64k")) {
             QSKIP("no permission to mount a small tmpfs here");

@@ -2,15 +2,18 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
 #include <algorithm>
+#include <vector>
 
 #include "diagnostics/hwid.h"
 #include "diagnostics/machine_info.h"
 #include "diagnostics/timestamps.h"
+#include "outside/outside_data.h"
 #include "storage/data_folder.h"
 
 namespace halvark::diagnostics {
@@ -171,26 +174,33 @@ QString collect_log_text(qint32 max_files, qint32* collected) {
     if (collected != nullptr) {
         *collected = 0;
     }
-    const QDir dir(storage::logs_directory());
-    if (!dir.exists()) {
-        return {};
-    }
+    // Logs are never deleted, so the folder may hold a great many: each file's time is read
+    // once, and only the newest few are ordered and read.
+    struct Log {
+        qint64 modified_ms;
+        QString name;
+    };
+    std::vector<Log> logs;
     // Our logs are plain files: a link could bring any readable file into a report.
-    QFileInfoList files =
-        dir.entryInfoList({"*.log"}, QDir::Files | QDir::NoSymLinks, QDir::NoSort);
-    std::sort(files.begin(), files.end(), [](const QFileInfo& a, const QFileInfo& b) {
-        const QDateTime ta = a.lastModified();
-        const QDateTime tb = b.lastModified();
-        return ta != tb ? ta > tb : a.fileName() < b.fileName();
-    });
-    const qsizetype count = std::min<qsizetype>(max_files, files.size());
+    QDirIterator entries(storage::logs_directory(), {"*.log"}, QDir::Files | QDir::NoSymLinks);
+    while (entries.hasNext()) {
+        const QString path = entries.next();
+        logs.push_back({outside::modification_ms(path), entries.fileName()});
+    }
+    const auto count = static_cast<std::ptrdiff_t>(
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(max_files, 0)), logs.size()));
+    std::partial_sort(
+        logs.begin(), logs.begin() + count, logs.end(), [](const Log& a, const Log& b) {
+            return a.modified_ms != b.modified_ms ? a.modified_ms > b.modified_ms : a.name < b.name;
+        });
     QString text;
-    for (qsizetype i = 0; i < count; ++i) {
-        QFile file(files.at(i).filePath());
+    for (std::ptrdiff_t i = 0; i < count; ++i) {
+        const Log& log = logs[static_cast<std::size_t>(i)];
+        QFile file(storage::logs_directory() + '/' + log.name);
         if (!file.open(QIODevice::ReadOnly)) {
             continue;
         }
-        text += "===== " + files.at(i).fileName() + " =====\n";
+        text += "===== " + log.name + " =====\n";
         text += QString::fromUtf8(file.read(kMaxCollectedLogBytes));
         text += "\n\n";
         if (collected != nullptr) {

@@ -7,6 +7,13 @@
 #include <cmath>
 #include <limits>
 
+#if defined(Q_OS_WIN)
+#include <windows.h>
+#include <QDir>
+#else
+#include <sys/stat.h>
+#endif
+
 namespace halvark::outside {
 
 QString cut_service_text(const QString& text, qsizetype max_chars) {
@@ -53,6 +60,28 @@ qint64 saturated_add(qint64 a, qint64 b) {
         return sum;
     }
     return b > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+}
+
+qint64 modification_ms(const QString& path) {
+#if defined(Q_OS_WIN)
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    const QString native = QDir::toNativeSeparators(path);
+    if (!GetFileAttributesExW(reinterpret_cast<LPCWSTR>(native.utf16()), GetFileExInfoStandard,
+                              &data)) {
+        return -1;
+    }
+    // 100-nanosecond steps since 1601.
+    const quint64 steps =
+        (quint64(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    constexpr quint64 kUnixEpochSteps = 116444736000000000ULL;
+    return steps < kUnixEpochSteps ? 0 : qint64((steps - kUnixEpochSteps) / 10000);
+#else
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        return -1;
+    }
+    return qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000;
+#endif
 }
 
 std::optional<QByteArray> read_regular_file(const QString& path, qint64 max_bytes) {

@@ -29,6 +29,10 @@ qint64 integral_id(const QJsonValue& value, qint64 fallback = 0);
 // a + b, held at the 64-bit limits instead of overflowing.
 qint64 saturated_add(qint64 a, qint64 b);
 
+// When the file at `path` was last modified, in milliseconds since the epoch (UTC), or -1.
+// Cheap enough to call for every file of a large folder: no local-time conversion.
+qint64 modification_ms(const QString& path);
+
 // The content of the regular file at `path` (a link to one is followed) when it holds at
 // most `max_bytes`; nothing for a missing or oversized file, a folder, a FIFO or a device,
 // none of which may block or flood the reader.

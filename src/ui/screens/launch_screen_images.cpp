@@ -8,6 +8,8 @@
 #include <QPainterPath>
 
 #include "app/app_info.h"
+#include "net/network_policy.h"
+#include "storage/cache_folder.h"
 #include "storage/data_folder.h"
 #include "ui/components/app_button.h"
 #include "ui/screens/launch_screen.h"
@@ -36,6 +38,8 @@ void LaunchScreen::set_up_network() {
     };
     const QString root = storage::cache_directory();
     QDir().mkpath(root);
+    // Beyond the largest picture answer, only the cache's own headers can make an entry grow.
+    storage::remove_unsafe_cache_entries(root, net::kPictureReplyLimit + (1 << 20));
     for (const auto& row : rows) {
         *row.cache = new QNetworkDiskCache(this);
         (*row.cache)->setCacheDirectory(root + QLatin1String(row.folder));

@@ -82,6 +82,7 @@ class CrashReporterTest : public QObject {
         reporter.capture_exception("std::exception", "boom", true);
         service->reply("POST", kPath, Reply{500, "{}"});
         QVERIFY(!reporter.forced_report("refused"));
+        QCOMPARE(collect_log_text(1).count(QRegularExpression("not delivered: status=500")), 1);
         const auto requests = service->requests();
         QCOMPARE(requests.size(), 3);
         const QJsonObject forced = body_of(requests[0]), fatal = body_of(requests[1]);
@@ -132,6 +133,24 @@ class CrashReporterTest : public QObject {
         QCOMPARE(logs.size(), 500);  // the events, then the log's newest lines without blanks
         QCOMPARE(logs.at(499).toString(), QString("line 298"));
         QCOMPARE(report_logs({}, QString(5000, 'a')).at(0).toString().size(), 4000);
+    }
+
+    // Megabytes in every part (events, message, user, a log of characters JSON writes six
+    // bytes wide) still make a body the service accepts, each cut marked.
+    void reports_stay_within_a_megabyte() {
+        const QString huge(1 << 20, QChar(0x00e9));
+        reporter.add_breadcrumb(huge);
+        QCOMPARE(reporter.recent_events().last().size(), kMaxReportEventChars);
+        const QString log = (QString(4000, QChar(1)) + '\n').repeated(500);
+        const ReportContext context{
+            "production", "r", {{"uuid", "u"}, {"pad", QString(100000, 'p')}}, {200, huge}};
+        const QByteArray body =
+            bounded_report_body("id", {"error", huge, "", huge, false}, context, log);
+        QVERIFY2(body.size() <= kMaxReportBodyBytes, QByteArray::number(body.size()));
+        const QJsonObject payload = QJsonDocument::fromJson(body).object();
+        QVERIFY(payload.value("logs").toArray().last().toString().startsWith("[log cut at "));
+        QCOMPARE(payload.value("user").toObject().value("cut").toBool(), true);
+        QVERIFY(payload.value("message").toString().endsWith(QChar(0x2026)));
     }
 };
 

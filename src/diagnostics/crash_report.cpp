@@ -14,24 +14,68 @@
 #include "diagnostics/timestamps.h"
 #include "net/network_policy.h"
 #include "net/reply_wait.h"
+#include "outside/outside_data.h"
 
 namespace halvark::diagnostics {
 
-QJsonArray report_logs(const QStringList& recent_events, const QString& log_text) {
+QJsonArray report_logs(const QStringList& recent_events, const QString& log_text,
+                       qsizetype max_log_chars) {
     QJsonArray logs;
     for (const QString& event : recent_events) {
-        logs.append(event);
+        logs.append(outside::cut_service_text(event, kMaxReportEventChars));
     }
     if (log_text.trimmed().isEmpty()) {
         return logs;
     }
+    qsizetype log_chars = 0;
     for (const QStringView piece : QStringView(log_text).split(u'\n', Qt::SkipEmptyParts)) {
         if (logs.size() >= kMaxReportLogEntries) {
             break;
         }
-        logs.append(piece.left(kMaxReportLogLineLength).toString());
+        const QStringView line = piece.left(kMaxReportLogLineLength);
+        if (log_chars + line.size() > max_log_chars) {
+            logs.append(QStringLiteral("[log cut at %1 characters]").arg(log_chars));
+            break;
+        }
+        log_chars += line.size();
+        logs.append(line.toString());
     }
     return logs;
+}
+
+namespace {
+
+// A user object that would outweigh the report keeps only what names the account.
+QJsonObject bounded_user(const QJsonObject& user) {
+    if (QJsonDocument(user).toJson(QJsonDocument::Compact).size() <= kMaxReportUserBytes) {
+        return user;
+    }
+    return {{"uuid", outside::cut_service_text(user.value("uuid").toString(), 200)},
+            {"nickname", outside::cut_service_text(user.value("nickname").toString(), 200)},
+            {"cut", true}};
+}
+
+}  // namespace
+
+QByteArray bounded_report_body(const QString& event_id, const ReportEvent& event,
+                               const ReportContext& context, const QString& log_text) {
+    ReportEvent cut = event;
+    cut.message = outside::cut_service_text(event.message, kMaxReportTextChars);
+    cut.stacktrace = outside::cut_service_text(event.stacktrace, kMaxReportTextChars);
+    ReportContext bounded = context;
+    bounded.user = bounded_user(context.user);
+    QJsonObject payload = build_report_payload(event_id, cut, bounded, log_text);
+    QByteArray body = QJsonDocument(payload).toJson(QJsonDocument::Compact);
+    // Characters that JSON or UTF-8 write wide can still tip it over: fewer log lines then.
+    for (qsizetype budget = kMaxReportLogChars / 2; body.size() > kMaxReportBodyBytes;
+         budget /= 2) {
+        payload.insert("logs", report_logs(bounded.recent_events, log_text, budget));
+        body = QJsonDocument(payload).toJson(QJsonDocument::Compact);
+        if (budget == 0) {
+            break;
+        }
+    }
+    return body;
 }
 
 QJsonObject build_report_payload(const QString& event_id, const ReportEvent& event,
@@ -90,9 +134,9 @@ bool CrashReporter::send_event(const QString& level, const QString& message,
     }
 
     const QString event_id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    const QJsonObject payload =
-        build_report_payload(event_id, {level, message, exception_type, stacktrace, fatal}, context,
-                             collect_log_text(1));
+    const QByteArray body =
+        bounded_report_body(event_id, {level, message, exception_type, stacktrace, fatal}, context,
+                            collect_log_text(1));
 
     QNetworkRequest request{QUrl(endpoint)};
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
@@ -107,11 +151,17 @@ bool CrashReporter::send_event(const QString& level, const QString& message,
 
     // A manager of its own: nothing is shared with the account requests.
     QNetworkAccessManager network;
-    QNetworkReply* reply =
-        network.post(request, QJsonDocument(payload).toJson(QJsonDocument::Compact));
+    QNetworkReply* reply = network.post(request, body);
     net::limit_reply_size(reply, net::kAccountReplyLimit);
     net::wait_for_reply(reply, kReportTimeoutMs);
     const bool accepted = net::succeeded(reply);
+    if (!accepted) {
+        // Straight into the log: through the message handler this line could start a report
+        // of its own.
+        append_log_line(QStringLiteral("[warning] Crash report %1 not delivered: status=%2 %3")
+                            .arg(event_id, QString::number(net::http_status(reply)),
+                                 outside::cut_service_text(net::reply_error_text(reply), 200)));
+    }
     reply->deleteLater();
     return accepted;
 }

@@ -10,6 +10,15 @@ namespace halvark::diagnostics {
 constexpr int kReportTimeoutMs = 5000;
 constexpr qsizetype kMaxReportLogEntries = 500;
 constexpr qsizetype kMaxReportLogLineLength = 4000;
+// A report is bounded before it goes: every recent event is cut to 1000 characters when it is
+// recorded, the message and stack trace to 16000, the log lines to 256 Ki characters in all,
+// a user object of more than 64 KiB to its uuid and nickname (each cut marked), and a body
+// still over 1 MiB loses log lines until it fits.
+constexpr qsizetype kMaxReportEventChars = 1000;
+constexpr qsizetype kMaxReportTextChars = 16000;
+constexpr qsizetype kMaxReportLogChars = 256 * 1024;
+constexpr qsizetype kMaxReportUserBytes = 64 * 1024;
+constexpr qsizetype kMaxReportBodyBytes = 1024 * 1024;
 
 struct ReportEvent {
     QString level;
@@ -27,11 +36,17 @@ struct ReportContext {
     QStringList recent_events;
 };
 
-// Recent events first, then the non-empty lines of `log_text`, each cut to 4000
-// characters, while the array holds fewer than 500 entries.
-QJsonArray report_logs(const QStringList& recent_events, const QString& log_text);
+// Recent events first (each cut to kMaxReportEventChars), then the non-empty lines of
+// `log_text`, each cut to 4000 characters, while the array holds fewer than 500 entries and
+// the log lines stay within `max_log_chars`; a last entry marks where the log was cut.
+QJsonArray report_logs(const QStringList& recent_events, const QString& log_text,
+                       qsizetype max_log_chars = kMaxReportLogChars);
 
 QJsonObject build_report_payload(const QString& event_id, const ReportEvent& event,
                                  const ReportContext& context, const QString& log_text);
+
+// The compact JSON body of the report, at most kMaxReportBodyBytes.
+QByteArray bounded_report_body(const QString& event_id, const ReportEvent& event,
+                               const ReportContext& context, const QString& log_text);
 
 }  // namespace halvark::diagnostics

@@ -6,8 +6,10 @@
 #include <exception>
 #include <mutex>
 
+#include "diagnostics/crash_report.h"
 #include "diagnostics/session_log.h"
 #include "diagnostics/timestamps.h"
+#include "outside/outside_data.h"
 
 namespace halvark::diagnostics {
 
@@ -101,7 +103,9 @@ void CrashReporter::add_breadcrumb(const QString& text) {
     if (recent_events_.size() >= kMaxRecentEvents) {
         recent_events_.pop_front();
     }
-    recent_events_.push_back(utc_timestamp() + ' ' + text);
+    // Cut as it is recorded: a megabyte reason phrase must weigh neither here nor in a report.
+    recent_events_.push_back(
+        outside::cut_service_text(utc_timestamp() + ' ' + text, kMaxReportEventChars));
 }
 
 bool CrashReporter::begin_sending() {

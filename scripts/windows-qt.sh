@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Qt 6.4.2 for MinGW-w64 from Debian's source packages, once per machine, into a cache
-# outside the tree; prints the prefix. Only what the launcher and its tests use is built.
+# outside the tree; prints the prefix (with --check, only when it is built already). Only what the launcher and its tests use is built (no
+# tablet input either: Debian strips the Windows tablet header from its source).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cache="${HALVARK_QT_MINGW_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/halvark/qt6.4.2-mingw}"
@@ -9,6 +10,8 @@ if [ -f "$prefix/.complete" ]; then
     echo "$prefix"
     exit 0
 fi
+# --check: only say whether the cache is there.
+[ "${1:-}" = --check ] && exit 1
 
 sudo_cmd=""
 [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
@@ -42,7 +45,7 @@ mkdir -p "$work/base-build"
 (cd "$work/base-build" && "$base_src/configure" -prefix "$prefix" -release \
     -xplatform win32-g++ -device-option CROSS_COMPILE=x86_64-w64-mingw32- -qt-host-path /usr \
     -nomake examples -nomake tests -no-opengl -no-feature-vulkan -no-dbus -no-icu \
-    -no-openssl -schannel -no-feature-sql -no-feature-printsupport \
+    -no-openssl -schannel -no-feature-sql -no-feature-printsupport -no-feature-tabletevent \
     -qt-zlib -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz -qt-pcre \
     -- -DCMAKE_TOOLCHAIN_FILE="$cache/mingw-w64.cmake" \
     -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >"$cache/configure.log" 2>&1)

@@ -83,18 +83,22 @@ class AppTest : public QObject {
 
     void first_log_line_creates_the_header() {
         testing::ScopedEnvironment environment;  // the log's path is fixed from here on
-        qputenv("USERNAME", "alice");
+        // A Windows profile: backslashes and a name that is not ASCII.
+        const QString profile = environment.path() + QString::fromUtf8("/Дмитрий/AppData");
+        testing::set_environment("APPDATA", QDir::toNativeSeparators(profile));
+        testing::set_environment("USERNAME", QString::fromUtf8("Дмитрий"));
         append_log_line("[info] hello");
         start_session_log();  // a second start adds nothing
+        QCOMPARE(storage::logs_directory(), profile + "/.halvark_launcher/logs");
         const QString name = QDir(storage::logs_directory()).entryList({"*.log"}).value(0);
         QVERIFY(name.contains(QRegularExpression(R"(^\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\.log$)")));
         const QStringList lines =
-            QString(testing::read_file(storage::logs_directory() + '/' + name))
+            QString::fromUtf8(testing::read_file(storage::logs_directory() + '/' + name))
                 .split('\n', Qt::SkipEmptyParts);
         const QStringList keys = QString(
                                      "=== Halvark Launcher Session Start ===|START_LOCAL=|"
                                      "START_UTC=|TIMEZONE=|HOSTNAME=|OS=|KERNEL=|CPU_ARCH=|"
-                                     "APP_USER=alice|CPU_MODEL=|MOTHERBOARD_SERIAL=|"
+                                     "APP_USER=Дмитрий|CPU_MODEL=|MOTHERBOARD_SERIAL=|"
                                      "ROOT_VOLUME_ID=|OS_MACHINE_ID=|ETC_MACHINE_ID=|"
                                      "HWID_SHA256=|=== End Session Header ===")
                                      .split('|');

@@ -1,6 +1,7 @@
 // The home screen: its requests, news cards, server profiles and their gating, pictures.
 #include <QDesktopServices>
 #include <QDirIterator>
+#include <QImageWriter>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
@@ -193,6 +194,10 @@ class LaunchScreenTest : public QObject {
     void only_web_picture_formats_are_decoded() {
         const QStringList web{"PNG", "JPEG", "WEBP"};
         for (const QString& format : web + QStringList{"BMP", "TIFF"}) {
+            if (!web.contains(format) &&
+                !QImageWriter::supportedImageFormats().contains(format.toLower().toLatin1())) {
+                continue;  // the Windows build carries no TIFF plugin at all
+            }
             QBuffer buffer;
             QVERIFY(QImage(4, 4, QImage::Format_RGB32).save(&buffer, qPrintable(format)));
             const QImage decoded = ui::screens::decode_bounded_image(buffer.data());

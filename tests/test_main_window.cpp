@@ -141,6 +141,9 @@ class MainWindowTest : public QObject {
         QCOMPARE(form->findChildren<QLineEdit*>()[0]->text(), QString("  rook  "));
         QCOMPARE(form->findChildren<QLineEdit*>()[1]->text(), QString());
         QVERIFY(form->findChild<QCheckBox*>()->isChecked());
+        form->findChildren<QLineEdit*>()[1]->setText("secret");
+        QTest::keyClick(form->findChildren<QLineEdit*>()[1], Qt::Key_Return);
+        QCOMPARE(page(), 1);  // Enter signs in as the button does
     }
 
     // While the sign-in waits the button says so; the words are gone when it ends, also
@@ -182,6 +185,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(app::Translator::instance().language(), QString("en"));
         window->save_settings("ru", 9999999, false, "   ", true);
         QCOMPARE(store.ram_mb(), ui::max_ram_mb(total));
+        QVERIFY2(total >= 256 && total < (1 << 30), qPrintable(QString::number(total)));
         QCOMPARE(store.game_directory(), storage::default_game_directory());
         window->open_settings();
         window->save_settings("xx", 4096, false, "/elsewhere", true);  // no such language file

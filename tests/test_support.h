@@ -31,6 +31,17 @@ class ScopedEnvironment {
     QTemporaryDir directory;
 };
 
+// Sets an environment variable to any text: Windows keeps its environment in UTF-16, and a
+// byte string there would pass through the ANSI code page.
+inline void set_environment(const char* name, const QString& value) {
+#ifdef Q_OS_WIN
+    _wputenv_s(reinterpret_cast<const wchar_t*>(QString::fromLatin1(name).utf16()),
+               reinterpret_cast<const wchar_t*>(value.utf16()));
+#else
+    qputenv(name, value.toUtf8());
+#endif
+}
+
 // Writes `content` to `path`, creating its folder first.
 inline bool write_file(const QString& path, const QByteArray& content) {
     QDir().mkpath(QFileInfo(path).path());

@@ -57,8 +57,10 @@ bool over_limit(const QNetworkReply* reply) {
 void limit_reply_size(QNetworkReply* reply, qint64 max_bytes) {
     reply->setProperty(kLimitProperty, max_bytes);
     // Without a bound the network thread reads on as fast as the peer sends, far ahead of
-    // the progress signals that would stop it; with one it waits once the limit is passed.
-    reply->setReadBufferSize(max_bytes + 1);
+    // the progress signals that would stop it; with one it waits once the buffer is full. On
+    // Windows a buffer that fills up stalls before the signals report the excess, so the
+    // buffer holds twice the limit: the excess always arrives and is seen.
+    reply->setReadBufferSize(2 * max_bytes + 1);
     const auto abort_past = [reply, max_bytes](qint64 bytes) {
         if (bytes > max_bytes && reply->isRunning()) {
             reply->abort();
@@ -68,6 +70,9 @@ void limit_reply_size(QNetworkReply* reply, qint64 max_bytes) {
     QObject::connect(
         reply, &QNetworkReply::downloadProgress, reply,
         [abort_past](qint64 received, qint64 total) { abort_past(std::max(received, total)); });
+    // The buffered bytes tell too, should progress go unreported.
+    QObject::connect(reply, &QNetworkReply::readyRead, reply,
+                     [reply, abort_past] { abort_past(reply->bytesAvailable()); });
 }
 
 std::optional<QByteArray> read_reply_body(QNetworkReply* reply) {

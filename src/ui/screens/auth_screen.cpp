@@ -66,6 +66,10 @@ AuthScreen::AuthScreen(QWidget* parent) : QWidget(parent) {
     setTabOrder(remember_check, login_button);
 
     connect(login_button, &QPushButton::clicked, this, [this] { submit(); });
+    // Enter in either field signs in, as in any sign-in form.
+    for (AppLineEdit* field : {nickname_edit, password_edit}) {
+        connect(field, &QLineEdit::returnPressed, login_button, &QPushButton::click);
+    }
     retranslate();
 }
 

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins qt6-translations-l10n
-    libcpp-httplib-dev libssl-dev zlib1g-dev
+    libcpp-httplib-dev libssl-dev zlib1g-dev libcurl4-openssl-dev
     xvfb xdotool imagemagick fonts-dejavu-core
     clang libclang-rt-14-dev clang-tidy cppcheck
 )

@@ -3,17 +3,14 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QMutexLocker>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QUuid>
 
 #include "diagnostics/crash_reporter.h"
 #include "diagnostics/machine_info.h"
 #include "diagnostics/session_log.h"
 #include "diagnostics/timestamps.h"
+#include "net/http_exchange.h"
 #include "net/network_policy.h"
-#include "net/reply_wait.h"
 #include "outside/outside_data.h"
 
 namespace halvark::diagnostics {
@@ -138,31 +135,30 @@ bool CrashReporter::send_event(const QString& level, const QString& message,
         bounded_report_body(event_id, {level, message, exception_type, stacktrace, fatal}, context,
                             collect_log_text(1));
 
-    QNetworkRequest request{QUrl(endpoint)};
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    request.setRawHeader("accept", "application/json");
-    if (!net::set_bearer_token(request, token)) {
+    const auto authorization = net::bearer_authorization(token);
+    if (!authorization) {
         return false;
     }
-    request.setRawHeader("X-Launcher-Version", QCoreApplication::applicationVersion().toUtf8());
-    request.setRawHeader("X-Request-Id", event_id.toUtf8());
-    request.setTransferTimeout(kReportTimeoutMs);
-    net::keep_redirects_on_origin(request);
-
-    // A manager of its own: nothing is shared with the account requests.
-    QNetworkAccessManager network;
-    QNetworkReply* reply = network.post(request, body);
-    net::limit_reply_size(reply, net::kAccountReplyLimit);
-    net::wait_for_reply(reply, kReportTimeoutMs);
-    const bool accepted = net::succeeded(reply);
+    const net::HttpRequest request{
+        "POST",
+        QUrl(endpoint),
+        {{"Content-Type", "application/json"},
+         {"accept", "application/json"},
+         {"Authorization", *authorization},
+         {"X-Launcher-Version", QCoreApplication::applicationVersion().toUtf8()},
+         {"X-Request-Id", event_id.toUtf8()}},
+        body};
+    // The credential stays on its origin, and no answer can hold the report past its time.
+    const net::HttpAnswer answer =
+        net::exchange(request, kReportTimeoutMs, net::kAccountReplyLimit);
+    const bool accepted = answer.succeeded();
     if (!accepted) {
         // Straight into the log: through the message handler this line could start a report
         // of its own.
         append_log_line(QStringLiteral("[warning] Crash report %1 not delivered: status=%2 %3")
-                            .arg(event_id, QString::number(net::http_status(reply)),
-                                 outside::cut_service_text(net::reply_error_text(reply), 200)));
+                            .arg(event_id, QString::number(answer.status),
+                                 outside::cut_service_text(answer.error, 200)));
     }
-    reply->deleteLater();
     return accepted;
 }
 

@@ -13,11 +13,6 @@ bool is_web_address(const QUrl& url) {
            (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
-void keep_redirects_on_origin(QNetworkRequest& request) {
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::SameOriginRedirectPolicy);
-}
-
 bool is_plausible_bearer_token(const QString& token) {
     if (token.isEmpty() || token.size() > kMaxBearerTokenChars) {
         return false;
@@ -34,12 +29,11 @@ bool is_plausible_bearer_token(const QString& token) {
     });
 }
 
-bool set_bearer_token(QNetworkRequest& request, const QString& token) {
+std::optional<QByteArray> bearer_authorization(const QString& token) {
     if (!is_plausible_bearer_token(token)) {
-        return false;
+        return std::nullopt;
     }
-    request.setRawHeader("Authorization", "Bearer " + token.toLatin1());
-    return true;
+    return "Bearer " + token.toLatin1();
 }
 
 namespace {
@@ -80,15 +74,6 @@ std::optional<QByteArray> read_reply_body(QNetworkReply* reply) {
         return std::nullopt;
     }
     return reply->readAll();
-}
-
-int http_status(const QNetworkReply* reply) {
-    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-}
-
-bool succeeded(const QNetworkReply* reply) {
-    const int status = http_status(reply);
-    return reply->error() == QNetworkReply::NoError && status >= 200 && status <= 299;
 }
 
 QString reply_error_text(QNetworkReply* reply) {

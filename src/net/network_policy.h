@@ -6,7 +6,6 @@
 #include <optional>
 
 class QNetworkReply;
-class QNetworkRequest;
 class QUrl;
 
 namespace halvark::net {
@@ -19,17 +18,13 @@ constexpr qint64 kPictureReplyLimit = 32LL << 20;  // news, background and avata
 // Addresses that come from the service are fetched or opened only when they are http(s).
 bool is_web_address(const QUrl& url);
 
-// For requests that carry a password, a token or a report: a redirect that leaves the
-// request's origin (scheme, host, port) ends it with an error, the credential stays home.
-void keep_redirects_on_origin(QNetworkRequest& request);
-
 // A bearer token as RFC 6750 allows it (letters, digits, "-._~+/", then "=" padding) and of
 // at most 8 KiB: anything else (CR, LF, NUL, spaces) could add headers, or whole requests, to
 // ours. A token from the service or from a file is used only when it passes.
 constexpr qsizetype kMaxBearerTokenChars = 8192;
 bool is_plausible_bearer_token(const QString& token);
-// Sets "Authorization: Bearer <token>"; false, with the header left out, for any other token.
-bool set_bearer_token(QNetworkRequest& request, const QString& token);
+// "Bearer <token>" for the Authorization header, or nothing for any other token.
+std::optional<QByteArray> bearer_authorization(const QString& token);
 
 // Aborts `reply` as soon as it announces or delivers more than `max_bytes`.
 void limit_reply_size(QNetworkReply* reply, qint64 max_bytes);
@@ -38,12 +33,6 @@ void limit_reply_size(QNetworkReply* reply, qint64 max_bytes);
 // aborted or brought more than its size limit: a small excess may arrive whole before the
 // limit is seen, and a reply that did must count as failed all the same.
 std::optional<QByteArray> read_reply_body(QNetworkReply* reply);
-
-// The HTTP status of a finished reply (0 when there was none).
-int http_status(const QNetworkReply* reply);
-
-// The reply ended without a transport error and with a 2xx status.
-bool succeeded(const QNetworkReply* reply);
 
 // Why a reply failed: its own error text, or that its answer was too large.
 QString reply_error_text(QNetworkReply* reply);

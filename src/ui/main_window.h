@@ -2,7 +2,6 @@
 
 #include <QJsonObject>
 #include <QMainWindow>
-#include <QNetworkAccessManager>
 
 #include "app/app_info.h"
 #include "storage/session_store.h"
@@ -120,7 +119,6 @@ class MainWindow : public QMainWindow {
     void update_title();
 
     app::AppInfo app_info;
-    QNetworkAccessManager network;
     AccountTimeouts account_timeouts;
     storage::SettingsStore settings;
     storage::SessionStore session_store;

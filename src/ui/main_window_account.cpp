@@ -3,14 +3,12 @@
 #include <QInputDialog>
 #include <QJsonDocument>
 #include <QMessageBox>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QStackedWidget>
 
 #include "app/translator.h"
 #include "diagnostics/hwid.h"
+#include "net/http_exchange.h"
 #include "net/network_policy.h"
-#include "net/reply_wait.h"
 #include "outside/outside_data.h"
 #include "ui/main_window.h"
 #include "ui/screens/auth_screen.h"
@@ -22,10 +20,23 @@ namespace halvark::ui {
 
 namespace {
 
-QNetworkRequest json_request(const QString& url) {
-    QNetworkRequest request{QUrl(url, QUrl::TolerantMode)};
-    request.setRawHeader("accept", "application/json");
-    net::keep_redirects_on_origin(request);
+net::HttpRequest json_request(const QByteArray& method, const QString& url) {
+    net::HttpRequest request{
+        method, QUrl(url, QUrl::TolerantMode), {{"accept", "application/json"}}, {}};
+    if (method == "POST") {
+        request.headers.append(
+            qMakePair(QByteArray("Content-Type"), QByteArray("application/json")));
+    }
+    return request;
+}
+
+// The request with the account's token, or nothing for a token no header may carry.
+std::optional<net::HttpRequest> with_token(net::HttpRequest request, const QString& token) {
+    const auto authorization = net::bearer_authorization(token);
+    if (!authorization) {
+        return std::nullopt;
+    }
+    request.headers.append(qMakePair(QByteArray("Authorization"), *authorization));
     return request;
 }
 
@@ -114,19 +125,13 @@ LoginResult MainWindow::login_request(const QString& login, const QString& passw
     if (!code.isEmpty()) {
         body.insert("totp_code", code);
     }
-    QNetworkRequest request = json_request(app_info.endpoints.login_url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    QNetworkReply* reply = network.post(request, compact(body));
-    net::limit_reply_size(reply, net::kAccountReplyLimit);
-    net::wait_for_reply(reply, account_timeouts.login_ms);
-
-    const auto answer = net::read_reply_body(reply);
-    const bool failed = reply->error() != QNetworkReply::NoError || !answer;
-    LoginResult result = interpret_login_reply(
-        net::succeeded(reply) && answer, failed ? net::reply_error_text(reply) : QString(),
-        net::http_status(reply), answer.value_or(QByteArray()));
-    reply->deleteLater();
-    return result;
+    net::HttpRequest request = json_request("POST", app_info.endpoints.login_url);
+    request.body = compact(body);
+    const net::HttpAnswer answer =
+        net::exchange(request, account_timeouts.login_ms, net::kAccountReplyLimit);
+    // A too-large answer is no answer: its body is never read.
+    return interpret_login_reply(answer.succeeded(), answer.error, answer.status,
+                                 answer.too_large ? QByteArray() : answer.body);
 }
 
 bool MainWindow::perform_login(const QString& login, const QString& password,
@@ -194,18 +199,13 @@ QJsonObject MainWindow::fetch_me(const QString& token) {
     if (token.trimmed().isEmpty()) {
         return {};
     }
-    QNetworkRequest request = json_request(app_info.endpoints.me_url);
-    if (!net::set_bearer_token(request, token)) {
+    const auto request = with_token(json_request("GET", app_info.endpoints.me_url), token);
+    if (!request) {
         return {};
     }
-    QNetworkReply* reply = network.get(request);
-    net::limit_reply_size(reply, net::kAccountReplyLimit);
-    net::wait_for_reply(reply, account_timeouts.me_ms);
-    const auto body = net::read_reply_body(reply);
-    QJsonObject result =
-        reply->error() == QNetworkReply::NoError && body ? user_from_me_body(*body) : QJsonObject();
-    reply->deleteLater();
-    return result;
+    const net::HttpAnswer answer =
+        net::exchange(*request, account_timeouts.me_ms, net::kAccountReplyLimit);
+    return answer.error.isEmpty() ? user_from_me_body(answer.body) : QJsonObject();
 }
 
 bool MainWindow::submit_hwid(const QString& token) {
@@ -217,23 +217,19 @@ bool MainWindow::submit_hwid(const QString& token) {
     if (hwid.isEmpty()) {
         return false;
     }
-    QNetworkRequest request = json_request(app_info.endpoints.hwid_url);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    if (!net::set_bearer_token(request, trimmed_token)) {
+    auto request = with_token(json_request("POST", app_info.endpoints.hwid_url), trimmed_token);
+    if (!request) {
         return false;
     }
-    QNetworkReply* reply = network.post(request, compact(QJsonObject{{"hwid", hwid}}));
-    net::limit_reply_size(reply, net::kAccountReplyLimit);
-    net::wait_for_reply(reply, account_timeouts.hwid_ms);
-    const bool accepted = net::succeeded(reply);
-    if (accepted) {
+    request->body = compact(QJsonObject{{"hwid", hwid}});
+    const net::HttpAnswer answer =
+        net::exchange(*request, account_timeouts.hwid_ms, net::kAccountReplyLimit);
+    if (answer.succeeded()) {
         qInfo("HWID submitted");
     } else {
-        qWarning().noquote() << "HWID submit failed:" << net::http_status(reply)
-                             << reply->errorString();
+        qWarning().noquote() << "HWID submit failed:" << answer.status << answer.error;
     }
-    reply->deleteLater();
-    return accepted;
+    return answer.succeeded();
 }
 
 void MainWindow::show_signed_in(const QString& display_name) {

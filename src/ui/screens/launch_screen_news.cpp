@@ -16,7 +16,7 @@
 namespace halvark::ui::screens {
 
 void LaunchScreen::request_news() {
-    QNetworkRequest request(QUrl(app::news_list_url()));
+    QNetworkRequest request{QUrl(app::news_list_url())};
     request.setRawHeader("accept", "application/json");
     QNetworkReply* reply = news_network.get(request);
     net::limit_reply_size(reply, net::kListReplyLimit);

@@ -119,7 +119,7 @@ std::optional<QJsonArray> LaunchScreen::server_profile_list_from(const QByteArra
 }
 
 void LaunchScreen::request_server_profiles() {
-    QNetworkRequest request(QUrl(app::server_profiles_url()));
+    QNetworkRequest request{QUrl(app::server_profiles_url())};
     request.setRawHeader("accept", "application/json");
     request.setRawHeader("user-agent", "HalvarkLauncher/1.0");
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,

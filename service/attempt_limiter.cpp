@@ -25,8 +25,29 @@ qint64 AttemptLimiter::retry_after(const QString& key, qint64 now) {
     return it->front() + window_seconds_ - now;
 }
 
+void AttemptLimiter::sweep(qint64 now) {
+    records_since_sweep_ = 0;
+    last_sweep_ = now;
+    for (auto it = failures_.begin(); it != failures_.end();) {
+        forget_old(*it, now);
+        it = it->empty() ? failures_.erase(it) : std::next(it);
+    }
+}
+
 void AttemptLimiter::record_failure(const QString& key, qint64 now) {
     const std::lock_guard lock(mutex_);
+    // Each sweep costs the table's size; it comes once a window has passed, or once as many
+    // records have been made as the table holds.
+    if (++records_since_sweep_ >= std::max<qsizetype>(failures_.size(), 1024) ||
+        now - last_sweep_ >= window_seconds_) {
+        sweep(now);
+    }
+    if (!failures_.contains(key) && failures_.size() >= kMaxKeys) {
+        sweep(now);
+        if (failures_.size() >= kMaxKeys) {
+            return;  // still full of live keys: the other guards keep counting
+        }
+    }
     std::deque<qint64>& failures = failures_[key];
     forget_old(failures, now);
     failures.push_back(now);
@@ -34,6 +55,11 @@ void AttemptLimiter::record_failure(const QString& key, qint64 now) {
     while (static_cast<int>(failures.size()) > max_failures_) {
         failures.pop_front();
     }
+}
+
+qsizetype AttemptLimiter::size() const {
+    const std::lock_guard lock(mutex_);
+    return failures_.size();
 }
 
 void AttemptLimiter::clear(const QString& key) {

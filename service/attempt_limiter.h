@@ -7,8 +7,10 @@
 
 namespace halvark::service {
 
-// Failed sign-in attempts per key (an account, a client address) in a sliding window: past
+// Failed sign-in attempts per key (a nickname, a client address) in a sliding window: past
 // `max_failures` within `window_seconds` the key is refused until its oldest failure ages out.
+// Keys whose failures have aged out are swept away as new ones come, and the table never
+// holds more than `kMaxKeys`: any number of addresses cannot make it grow without bound.
 class AttemptLimiter {
   public:
     AttemptLimiter(int max_failures, qint64 window_seconds)
@@ -18,14 +20,20 @@ class AttemptLimiter {
     qint64 retry_after(const QString& key, qint64 now);
     void record_failure(const QString& key, qint64 now);
     void clear(const QString& key);
+    qsizetype size() const;
+
+    static constexpr qsizetype kMaxKeys = 100000;
 
   private:
     void forget_old(std::deque<qint64>& failures, qint64 now) const;
+    void sweep(qint64 now);
 
     const int max_failures_;
     const qint64 window_seconds_;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     QHash<QString, std::deque<qint64>> failures_;
+    qsizetype records_since_sweep_ = 0;
+    qint64 last_sweep_ = 0;
 };
 
 }  // namespace halvark::service

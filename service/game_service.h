@@ -9,8 +9,8 @@
 #include <mutex>
 #include <optional>
 
-#include "attempt_limiter.h"
 #include "report_store.h"
+#include "sign_in_guard.h"
 
 namespace httplib {
 class Server;
@@ -73,7 +73,7 @@ class GameService {
     QHash<int, QByteArray> profile_pictures_;
     std::mutex state_mutex_;  // hardware ids and reports on disk
     // Five failures a minute per account and per client address, then 429 until they age out.
-    AttemptLimiter sign_in_limiter_{5, 60};
+    SignInGuard sign_in_guard_;
     std::mutex totp_mutex_;
     QHash<QString, qint64> last_totp_step_;  // per account uuid
 };

@@ -7,12 +7,14 @@
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QSaveFile>
+#include <QTextStream>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <thread>
 
 #include "game_service.h"
+#include "password.h"
 #include "server_setup.h"
 
 namespace {
@@ -72,9 +74,19 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption picture_option("news-pictures",
                                             "Size and format of the news pictures.",
                                             "WIDTHxHEIGHT:FORMAT", "992x340:PNG");
+    const QCommandLineOption hash_option(
+        "hash-password",
+        "Print the stored form of a password (for the \"password\" of accounts.json) and exit; "
+        "the password is read from standard input.");
     parser.addOptions({port_option, data_option, state_option, lifetime_option, fail_option,
-                       session_option, no_pictures_option, picture_option});
+                       session_option, no_pictures_option, picture_option, hash_option});
     parser.process(application);
+    if (parser.isSet(hash_option)) {
+        QTextStream input(stdin);
+        const QString stored = halvark::service::hash_password(input.readLine());
+        std::printf("%s\n", qPrintable(stored));
+        return stored.isEmpty() ? 1 : 0;
+    }
 
     halvark::service::ServiceOptions options;
     options.data_directory = parser.value(data_option);

@@ -9,8 +9,10 @@
 #include <thread>
 
 #include "game_service.h"
+#include "password.h"
 #include "report_store.h"
 #include "server_setup.h"
+#include "sign_in_guard.h"
 #include "totp.h"
 
 using namespace halvark::service;
@@ -69,6 +71,41 @@ class ServiceTest : public QObject {
         const auto refused = running.login({{"login", "Rook"}, {"password", "rook-pass"}});
         QCOMPARE(refused->status, 429);
         QVERIFY(std::stoi(refused->get_header_value("Retry-After")) > 0);
+    }
+
+    // Failures count per client and per nickname, known or not; the owner's own address is
+    // never locked out by others, and the tables forget what aged out.
+    void guards_against_guessing_from_many_addresses() {
+        const qint64 t = 1000;
+        SignInGuard guard;
+        guard.record_success("Rook", "10.0.0.1");
+        for (int i = 0; i < 30; ++i) {
+            guard.record_failure("rook", QString("192.0.2.%1").arg(i), t);
+            guard.record_failure("Nobody", QString("198.51.100.%1").arg(i), t);
+        }
+        QCOMPARE(guard.retry_after("Rook", "10.0.0.1", t), 0);
+        QVERIFY(guard.retry_after("rook", "203.0.113.1", t) > 0);
+        QCOMPARE(guard.retry_after("nobody", "203.0.113.1", t),
+                 guard.retry_after("rook", "203.0.113.1", t));  // no tell of which exists
+        for (int i = 1; i <= SignInGuard::kClientFailures; ++i) {
+            guard.record_failure(QString("n%1").arg(i), QString("2001:db8::%1").arg(i), t);
+        }
+        QVERIFY(guard.retry_after("other", "2001:db8::ffff", t) > 0);  // one /64, one client
+        QCOMPARE(guard.retry_after("other", "2001:db8:0:1::1", t), 0);
+        AttemptLimiter limiter(5, 60);
+        for (int i = 0; i < 20000; ++i) {
+            limiter.record_failure(QString::number(i), t);
+        }
+        limiter.record_failure("late", t + 61);
+        QCOMPARE(limiter.size(), 1);
+    }
+
+    void passwords_are_slow_salted_hashes() {
+        const QString stored = hash_password("pw", 1000);
+        QVERIFY(stored.startsWith("pbkdf2_sha256$1000$") && stored != hash_password("pw", 1000));
+        QVERIFY(verify_password(stored, "pw") && !verify_password(stored, "pW"));
+        QVERIFY(!verify_password("e3d0615848ba6157b95a6efc761a8b956510b683917f6349957646bddd900b65",
+                                 "rook-pass"));
     }
 
     void log_lines_show_no_control_characters() {

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the launcher, its tests and the local service need.
+# Installs the Debian packages the launcher, its tests and the local service need; with
+# --windows also those of the Windows cross build, its installer and the Wine runs.
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,10 @@ packages=(
     xvfb xdotool imagemagick fonts-dejavu-core
     clang libclang-rt-14-dev clang-tidy cppcheck
 )
+
+if [ "${1:-}" = --windows ]; then
+    packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nsis wine wine64 dpkg-dev zip)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

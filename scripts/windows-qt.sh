@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Qt 6.4.2 for MinGW-w64 from Debian's source packages, once per machine, into a cache
-# outside the tree; prints the prefix (with --check, only when it is built already). Only what the launcher and its tests use is built (no
-# tablet input either: Debian strips the Windows tablet header from its source).
+# outside the tree, and prints its prefix (with --check: only when it is built already). Only
+# what the launcher and its tests use is built (no tablet input either: Debian strips the
+# Windows tablet header from its source).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cache="${HALVARK_QT_MINGW_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/halvark/qt6.4.2-mingw}"

@@ -84,8 +84,9 @@ void crash_report_payload(benchmark::State& state) {
 void newest_log_among_100000(benchmark::State& state) {
     const QString logs = storage::logs_directory();
     QDir().mkpath(logs);
+    const QDateTime first(QDate(2020, 1, 1), QTime(0, 0));
     for (int i = 0; i < 100000; ++i) {
-        QFile file(logs + QString("/2020-01-01_00-00-%1.log").arg(i, 6, 10, QChar('0')));
+        QFile file(logs + first.addSecs(i).toString("/yyyy-MM-dd_HH-mm-ss") + ".log");
         if (!file.open(QIODevice::WriteOnly)) {
             state.SkipWithError("cannot create the logs");
             return;

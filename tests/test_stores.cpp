@@ -176,8 +176,16 @@ class StoresTest : public QObject {
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1 && file.flush());
             QVERIFY(file.setFileTime(base.addSecs(age(i)), QFileDevice::FileModificationTime));
         }
-        QStringList newest;
-        for (const int wanted : {2999, 2998, 2997}) {
+        // Logs named by their run's start: only the newest names are looked at.
+        for (int i = 0; i < 50; ++i) {
+            const QString name = base.addSecs(-i * 60).toString("yyyy-MM-dd_HH-mm-ss") + ".log";
+            QFile file(logs + '/' + name);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1 && file.flush());
+            QVERIFY(file.setFileTime(base.addSecs(i == 0 ? 5000 : -i * 60),
+                                     QFileDevice::FileModificationTime));
+        }
+        QStringList newest{"===== " + base.toString("yyyy-MM-dd_HH-mm-ss") + ".log ====="};
+        for (const int wanted : {2999, 2998}) {
             for (int i = 0; i < 3000; ++i) {
                 if (age(i) == wanted) {
                     newest << QString("===== %1.log =====").arg(i);

@@ -8,6 +8,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 #include "diagnostics/hwid.h"
@@ -75,6 +76,25 @@ QByteArray header_text() {
         kEndMarker,
     };
     return (lines.join('\n') + '\n').toUtf8();
+}
+
+}  // namespace
+
+namespace {
+
+// "yyyy-MM-dd_HH-mm-ss.log", the name a run gives its log.
+bool is_run_log_name(const QString& name) {
+    static const QString shape = QStringLiteral("0000-00-00_00-00-00.log");
+    if (name.size() != shape.size()) {
+        return false;
+    }
+    for (qsizetype i = 0; i < shape.size(); ++i) {
+        const bool digit = shape.at(i) == QLatin1Char('0');
+        if (digit ? !name.at(i).isDigit() : name.at(i) != shape.at(i)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -174,21 +194,37 @@ QString collect_log_text(qint32 max_files, qint32* collected) {
     if (collected != nullptr) {
         *collected = 0;
     }
-    // Logs are never deleted, so the folder may hold a great many: each file's time is read
-    // once, and only the newest few are ordered and read.
+    // Logs are never deleted, so the folder may hold a great many: no file's time is read more
+    // than once, and only the few that can be among the newest are read at all.
     struct Log {
         qint64 modified_ms;
         QString name;
     };
+    const QString folder = storage::logs_directory();
+    std::vector<QString> run_logs;
     std::vector<Log> logs;
     // Our logs are plain files: a link could bring any readable file into a report.
-    QDirIterator entries(storage::logs_directory(), {"*.log"}, QDir::Files | QDir::NoSymLinks);
+    QDirIterator entries(folder, QDir::Files | QDir::NoSymLinks);
     while (entries.hasNext()) {
-        const QString path = entries.next();
-        logs.push_back({outside::modification_ms(path), entries.fileName()});
+        entries.next();
+        const QString name = entries.fileName();
+        if (is_run_log_name(name)) {
+            run_logs.push_back(name);
+        } else if (name.endsWith(QLatin1String(".log"))) {
+            logs.push_back({outside::modification_ms(folder + '/' + name), name});
+        }
     }
-    const auto count = static_cast<std::ptrdiff_t>(
-        std::min<std::size_t>(static_cast<std::size_t>(std::max(max_files, 0)), logs.size()));
+    // A run writes only to its own log, named by the time the run started: among those the
+    // newest name is the newest file, so only the last few names need their times (a few more
+    // than asked for, in case the clock was set back).
+    const std::size_t wanted = static_cast<std::size_t>(std::max(max_files, 0));
+    const std::size_t candidates = std::min(run_logs.size(), wanted + 8);
+    std::partial_sort(run_logs.begin(), run_logs.begin() + candidates, run_logs.end(),
+                      std::greater<>());
+    for (std::size_t i = 0; i < candidates; ++i) {
+        logs.push_back({outside::modification_ms(folder + '/' + run_logs[i]), run_logs[i]});
+    }
+    const auto count = static_cast<std::ptrdiff_t>(std::min(wanted, logs.size()));
     std::partial_sort(
         logs.begin(), logs.begin() + count, logs.end(), [](const Log& a, const Log& b) {
             return a.modified_ms != b.modified_ms ? a.modified_ms > b.modified_ms : a.name < b.name;
@@ -196,7 +232,7 @@ QString collect_log_text(qint32 max_files, qint32* collected) {
     QString text;
     for (std::ptrdiff_t i = 0; i < count; ++i) {
         const Log& log = logs[static_cast<std::size_t>(i)];
-        QFile file(storage::logs_directory() + '/' + log.name);
+        QFile file(folder + '/' + log.name);
         if (!file.open(QIODevice::ReadOnly)) {
             continue;
         }

@@ -209,12 +209,9 @@ class LaunchScreenTest : public QObject {
     // the keyboard still walks the menu and chooses by the entry's index.
     void profile_menu_entries() {
         const QString long_name(120, 'N');
-        fixture->service.reply(
-            "GET", kProfiles,
-            {200, QJsonDocument(QJsonArray{QJsonObject{{"name", "Gold Vault"},
-                                                       {"description", "For holders of Gold"}},
-                                           QJsonObject{{"name", long_name}}})
-                      .toJson()});
+        const QByteArray list = R"([{"name":"Gold Vault","description":"For holders of Gold"},)";
+        fixture->service.reply("GET", kProfiles,
+                               {200, list + "{\"name\":\"" + long_name.toUtf8() + "\"}]"});
         make_screen();
         screen->show();
         QVERIFY(QTest::qWaitForWindowExposed(screen.get()));

@@ -31,7 +31,7 @@ namespace {
 // long as the client listens: answers no HTTP library would write.
 class EndlessPeer {
   public:
-    EndlessPeer(QByteArray head, QByteArray repeated) {
+    EndlessPeer(const QByteArray& head, const QByteArray& repeated) {
         std::promise<quint16> listening;
         auto port = listening.get_future();
         thread = std::thread([this, head, repeated, listening = std::move(listening)]() mutable {
@@ -212,7 +212,7 @@ class HostileServiceTest : public QObject {
     void stuck_answers_never_hold_the_next_request_data() {
         QTest::addColumn<QByteArray>("head");
         QTest::addColumn<QByteArray>("repeated");
-        const QByteArray block(64 * 1024, 'x');
+        const QByteArray block(qsizetype(64) * 1024, 'x');
         QTest::newRow("401, chunked")
             << QByteArray(
                    "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Bearer\r\n"

@@ -179,7 +179,8 @@ class StoresTest : public QObject {
         }
         // Named by their run's start: only the newest names are looked at.
         for (int i = 0; i < 50; ++i) {
-            log(base.addSecs(-i * 60).toString("yyyy-MM-dd_HH-mm-ss"), i == 0 ? 5000 : -i * 60);
+            log(base.addSecs(qint64(-i) * 60).toString("yyyy-MM-dd_HH-mm-ss"),
+                i == 0 ? 5000 : qint64(-i) * 60);
         }
         qint32 collected = 0;
         const QString text = diagnostics::collect_log_text(3, &collected);

@@ -16,9 +16,9 @@ constexpr qsizetype kMaxReportLogLineLength = 4000;
 // still over 1 MiB loses log lines until it fits.
 constexpr qsizetype kMaxReportEventChars = 1000;
 constexpr qsizetype kMaxReportTextChars = 16000;
-constexpr qsizetype kMaxReportLogChars = 256 * 1024;
-constexpr qsizetype kMaxReportUserBytes = 64 * 1024;
-constexpr qsizetype kMaxReportBodyBytes = 1024 * 1024;
+constexpr qsizetype kMaxReportLogChars = 256LL * 1024;
+constexpr qsizetype kMaxReportUserBytes = 64LL * 1024;
+constexpr qsizetype kMaxReportBodyBytes = 1024LL * 1024;
 
 struct ReportEvent {
     QString level;

@@ -32,7 +32,7 @@ struct Transfer {
 
 size_t take_body(char* data, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
-    const qint64 bytes = static_cast<qint64>(size * count);
+    const qint64 bytes = static_cast<qint64>(size) * static_cast<qint64>(count);
     if (transfer->body.size() + bytes > transfer->max_body_bytes) {
         transfer->too_large = true;
         return 0;  // ends the transfer
@@ -43,7 +43,7 @@ size_t take_body(char* data, size_t size, size_t count, void* user) {
 
 size_t take_header(char* data, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<Transfer*>(user);
-    const qint64 bytes = static_cast<qint64>(size * count);
+    const qint64 bytes = static_cast<qint64>(size) * static_cast<qint64>(count);
     transfer->header_bytes += bytes;
     if (transfer->header_bytes > kMaxAnswerHeaderBytes) {
         transfer->header_overflow = true;

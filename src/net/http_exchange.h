@@ -28,7 +28,7 @@ struct HttpAnswer {
 };
 
 // The most the status line and headers of one answer may weigh, interim answers included.
-constexpr qint64 kMaxAnswerHeaderBytes = 64 * 1024;
+constexpr qint64 kMaxAnswerHeaderBytes = 64LL * 1024;
 
 // Runs `request` in a nested event loop (the window keeps repainting, with a busy cursor)
 // through a client that reads no more than it was asked to: the body up to `max_body_bytes`,

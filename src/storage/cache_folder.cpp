@@ -22,12 +22,11 @@ void remove_unsafe_cache_entries(const QString& folder, qint64 max_file_bytes) {
     for (int examined = 0; entries.hasNext() && examined < kMaxExaminedEntries; ++examined) {
         const QString path = entries.next();
         const QFileInfo entry = entries.fileInfo();
-        if (entry.isSymLink() || (!entry.isFile() && !entry.isDir())) {
+        const bool special = entry.isSymLink() || (!entry.isFile() && !entry.isDir());
+        if (special || (entry.isFile() && entry.size() > max_file_bytes)) {
             QFile::remove(path);
         } else if (entry.isDir() && entry.fileName().endsWith(QLatin1String(".d"))) {
             QDir(path).removeRecursively();  // a folder named as a cache file
-        } else if (entry.isFile() && entry.size() > max_file_bytes) {
-            QFile::remove(path);
         }
     }
 }

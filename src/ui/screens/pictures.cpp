@@ -113,8 +113,8 @@ QNetworkReply* request_picture(QNetworkAccessManager& network, const QString& ad
 }
 
 bool fetch_latest_picture(QObject* receiver, QNetworkAccessManager& network, const QString& address,
-                          std::function<bool()> still_wanted,
-                          std::function<void(const QImage&)> show) {
+                          const std::function<bool()>& still_wanted,
+                          const std::function<void(const QImage&)>& show) {
     QNetworkReply* reply = request_picture(network, address);
     if (reply == nullptr) {
         return false;

@@ -39,7 +39,7 @@ QNetworkReply* request_picture(QNetworkAccessManager& network, const QString& ad
 // `show` gets it (a null image on failure) unless `still_wanted` says by then that a newer
 // address replaced it. False, with nothing requested, for an address that is not http(s).
 bool fetch_latest_picture(QObject* receiver, QNetworkAccessManager& network, const QString& address,
-                          std::function<bool()> still_wanted,
-                          std::function<void(const QImage&)> show);
+                          const std::function<bool()>& still_wanted,
+                          const std::function<void(const QImage&)>& show);
 
 }  // namespace halvark::ui::screens

@@ -8,8 +8,6 @@ FakeService::FakeService(const char* host)
     : server_(std::make_unique<httplib::Server>()), host_(QString::fromLatin1(host)) {
     server_->set_keep_alive_max_count(1);  // else stop() waits for kept-alive connections
     server_->set_keep_alive_timeout(1);
-    // Endless answers and never-answered requests each hold a worker until the client lets go.
-    server_->new_task_queue = [] { return new httplib::ThreadPool(32); };
     const auto dispatch = [this](const httplib::Request& request, httplib::Response& response) {
         RecordedRequest recorded{QString::fromStdString(request.method),
                                  QString::fromStdString(request.path),

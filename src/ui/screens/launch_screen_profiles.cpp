@@ -80,6 +80,8 @@ void set_entry_state(QAction* entry, bool current, bool chosen) {
     if (row == nullptr) {
         return;
     }
+    // Each hover marks every entry: only the one or two whose highlight changes are restyled.
+    const bool restyle = row->property("current").toBool() != current;
     row->setProperty("current", current);
     auto* mark = row->findChild<QLabel*>("server_profile_entry_mark");
     if (chosen != !mark->pixmap().isNull()) {
@@ -87,6 +89,9 @@ void set_entry_state(QAction* entry, bool current, bool chosen) {
                                      .pixmap(QSize(kMarkSide, kMarkSide), row->devicePixelRatioF())
                                : QPixmap());
         mark->setAccessibleName(chosen ? QStringLiteral("✓") : QString());
+    }
+    if (!restyle) {
+        return;
     }
     QList<QWidget*> restyled = row->findChildren<QWidget*>();
     restyled.append(row);

@@ -1,5 +1,7 @@
 #include "attempt_limiter.h"
 
+#include <algorithm>
+
 namespace halvark::service {
 
 void AttemptLimiter::forget_old(std::deque<qint64>& failures, qint64 now) const {
@@ -10,6 +12,10 @@ void AttemptLimiter::forget_old(std::deque<qint64>& failures, qint64 now) const 
 
 qint64 AttemptLimiter::retry_after(const QString& key, qint64 now) {
     const std::lock_guard lock(mutex_);
+    return wait_locked(key, now);
+}
+
+qint64 AttemptLimiter::wait_locked(const QString& key, qint64 now) {
     const auto it = failures_.find(key);
     if (it == failures_.end()) {
         return 0;
@@ -34,8 +40,11 @@ void AttemptLimiter::sweep(qint64 now) {
     }
 }
 
-void AttemptLimiter::record_failure(const QString& key, qint64 now) {
+qint64 AttemptLimiter::reserve(const QString& key, qint64 now) {
     const std::lock_guard lock(mutex_);
+    if (const qint64 wait = wait_locked(key, now); wait > 0) {
+        return wait;
+    }
     // Each sweep costs the table's size; it comes once a window has passed, or once as many
     // records have been made as the table holds.
     if (++records_since_sweep_ >= std::max<qsizetype>(failures_.size(), 1024) ||
@@ -45,7 +54,7 @@ void AttemptLimiter::record_failure(const QString& key, qint64 now) {
     if (!failures_.contains(key) && failures_.size() >= kMaxKeys) {
         sweep(now);
         if (failures_.size() >= kMaxKeys) {
-            return;  // still full of live keys: the other guards keep counting
+            return 0;  // still full of live keys: the other guards keep counting
         }
     }
     std::deque<qint64>& failures = failures_[key];
@@ -54,6 +63,22 @@ void AttemptLimiter::record_failure(const QString& key, qint64 now) {
     // A key under attack keeps no more than it needs to decide.
     while (static_cast<int>(failures.size()) > max_failures_) {
         failures.pop_front();
+    }
+    return 0;
+}
+
+void AttemptLimiter::release(const QString& key, qint64 at) {
+    const std::lock_guard lock(mutex_);
+    const auto it = failures_.find(key);
+    if (it == failures_.end()) {
+        return;
+    }
+    const auto reserved = std::find(it->rbegin(), it->rend(), at);
+    if (reserved != it->rend()) {
+        it->erase(std::next(reserved).base());
+    }
+    if (it->empty()) {
+        failures_.erase(it);
     }
 }
 

@@ -18,13 +18,19 @@ class AttemptLimiter {
 
     // Seconds until `key` may try again; 0 when it may now.
     qint64 retry_after(const QString& key, qint64 now);
-    void record_failure(const QString& key, qint64 now);
+    // Counts an attempt as a failure before it is checked, so that simultaneous attempts
+    // cannot all pass: 0 when counted, else the seconds until `key` may try again.
+    qint64 reserve(const QString& key, qint64 now);
+    // Takes back a reservation made at `at`: the attempt did not fail.
+    void release(const QString& key, qint64 at);
+    void record_failure(const QString& key, qint64 now) { reserve(key, now); }
     void clear(const QString& key);
     qsizetype size() const;
 
     static constexpr qsizetype kMaxKeys = 100000;
 
   private:
+    qint64 wait_locked(const QString& key, qint64 now);
     void forget_old(std::deque<qint64>& failures, qint64 now) const;
     void sweep(qint64 now);
 

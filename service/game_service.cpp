@@ -16,6 +16,7 @@
 #include <cstdio>
 
 #include "artwork.h"
+#include "nickname.h"
 #include "report_store.h"
 #include "server_setup.h"
 #include "token.h"
@@ -113,7 +114,9 @@ QJsonValue with_base(const QJsonValue& value, const QString& base) {
 
 }  // namespace
 
-GameService::GameService(ServiceOptions options) : options_(std::move(options)) {}
+GameService::GameService(ServiceOptions options)
+    : options_(std::move(options)),
+      derivations_(std::max(1, options_.derivation_slots), options_.owner_wait) {}
 
 bool GameService::load() {
     const auto load_array = [this](const char* name, QJsonArray& target) {
@@ -131,6 +134,13 @@ bool GameService::load() {
         !load_array("server_profiles.json", profiles_)) {
         return false;
     }
+    for (qsizetype i = 0; i < accounts_.size(); ++i) {
+        account_index_.insert(
+            canonical_nickname(accounts_.at(i).toObject().value("nickname").toString()), i);
+    }
+    decoy_password_ =
+        hash_password(QUuid::createUuid().toString(),
+                      stored_iterations(accounts_.at(0).toObject().value("password").toString()));
     if (!QDir().mkpath(options_.state_directory + "/reports")) {
         std::fprintf(stderr, "Cannot create %s\n", qPrintable(options_.state_directory));
         return false;
@@ -198,13 +208,11 @@ void GameService::register_routes(httplib::Server& server) {
 }
 
 std::optional<QJsonObject> GameService::find_account(const QString& nickname) const {
-    for (const auto& value : accounts_) {
-        if (value.toObject().value("nickname").toString().compare(nickname, Qt::CaseInsensitive) ==
-            0) {
-            return value.toObject();
-        }
+    const auto found = account_index_.constFind(canonical_nickname(nickname));
+    if (found == account_index_.constEnd()) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    return accounts_.at(*found).toObject();
 }
 
 QJsonObject GameService::public_user(const QJsonObject& account) {
@@ -244,33 +252,48 @@ void GameService::login(const httplib::Request& request, httplib::Response& resp
         send_error(response, 422, "Both \"login\" and \"password\" are required");
         return;
     }
-    const auto account = find_account(login.toString());
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    const QString address = QString::fromStdString(request.remote_addr);
-    // Asked before the account is looked at: a known name and an unknown one answer alike.
-    const qint64 wait = sign_in_guard_.retry_after(login.toString(), address, now);
-    if (wait > 0) {
-        response.set_header("Retry-After", std::to_string(wait));
-        send_error(response, 429,
-                   QString("Too many failed sign-in attempts. Try again in %1 seconds.").arg(wait));
+    if (login.toString().trimmed().size() > kMaxNicknameLength) {
+        send_error(response, 422,
+                   QString("A nickname has at most %1 characters").arg(kMaxNicknameLength));
         return;
     }
-    const auto refuse = [&](const QJsonValue& detail) {
-        sign_in_guard_.record_failure(login.toString(), address, now);
-        send_json(response, 401, QJsonObject{{"detail", detail}});
-    };
-
-    // An unknown name costs the same derivation as a known one: timing tells nothing either.
-    const bool matches = verify_password(
-        account ? account->value("password").toString() : QString(), password.toString());
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const QString address = QString::fromStdString(request.remote_addr);
+    // Counted before the account is looked at: a known name and an unknown one answer alike,
+    // and simultaneous attempts cannot all slip under the limit.
+    const SignInGuard::Attempt attempt = sign_in_guard_.reserve(login.toString(), address, now);
+    if (attempt.retry_after > 0) {
+        response.set_header("Retry-After", std::to_string(attempt.retry_after));
+        send_error(response, 429,
+                   QString("Too many failed sign-in attempts. Try again in %1 seconds.")
+                       .arg(attempt.retry_after));
+        return;
+    }
+    const auto account = find_account(login.toString());
+    bool matches = false;
+    {
+        const DerivationPool::Slot slot =
+            derivations_.acquire(attempt.counted_for_name ? DerivationPool::Caller::Other
+                                                          : DerivationPool::Caller::Owner);
+        if (!slot) {
+            sign_in_guard_.release(attempt);
+            response.set_header("Retry-After", "1");
+            send_error(response, 429, "The service is busy. Try again in a moment.");
+            return;
+        }
+        // An unknown name costs the same derivation as a known one: timing tells nothing either.
+        matches = verify_password(account ? account->value("password").toString() : decoy_password_,
+                                  password.toString());
+    }
     if (!account || !matches) {
-        refuse("Invalid nickname or password");
+        send_json(response, 401, QJsonObject{{"detail", "Invalid nickname or password"}});
         return;
     }
     const QByteArray secret = base32_decode(account->value("totp_secret").toString());
     if (!secret.isEmpty()) {
         const QString code = body->value("totp_code").toString();
         if (code.isEmpty()) {
+            sign_in_guard_.release(attempt);
             send_json(response, 401,
                       QJsonObject{
                           {"detail", QJsonObject{{"code", "totp_required"},
@@ -279,12 +302,15 @@ void GameService::login(const httplib::Request& request, httplib::Response& resp
             return;
         }
         if (!accept_totp_once(*account, secret, code, now)) {
-            refuse(QJsonObject{{"code", "totp_invalid"},
-                               {"message", "The code is not valid, try the next one"}});
+            send_json(
+                response, 401,
+                QJsonObject{{"detail",
+                             QJsonObject{{"code", "totp_invalid"},
+                                         {"message", "The code is not valid, try the next one"}}}});
             return;
         }
     }
-    sign_in_guard_.record_success(login.toString(), address);
+    sign_in_guard_.record_success(attempt);
     send_json(response, 200,
               QJsonObject{{"access_token", *issue_token(account->value("nickname").toString())},
                           {"token_type", "bearer"},

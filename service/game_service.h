@@ -6,9 +6,11 @@
 #include <QJsonObject>
 #include <QSize>
 #include <QString>
+#include <chrono>
 #include <mutex>
 #include <optional>
 
+#include "derivation_pool.h"
 #include "report_store.h"
 #include "sign_in_guard.h"
 
@@ -29,6 +31,8 @@ struct ServiceOptions {
     QSize news_picture_size{992, 340};  // large sizes show the launcher's memory use
     QByteArray news_picture_format = "PNG";
     ReportQuota report_quota;
+    int derivation_slots = 2;                    // password derivations at once
+    std::chrono::milliseconds owner_wait{4000};  // how long an owner may wait for a slot
 };
 
 // Everything the launcher talks to, on one host: account API, crash-report sink, news,
@@ -67,6 +71,9 @@ class GameService {
     ServiceOptions options_;
     QByteArray signing_key_;
     QJsonArray accounts_;
+    QHash<QString, qsizetype> account_index_;  // by canonical nickname
+    // What an unknown nickname's password is checked against: as costly as a real record.
+    QString decoy_password_;
     QJsonArray news_;
     QJsonArray profiles_;
     QHash<int, QByteArray> news_pictures_;
@@ -74,6 +81,7 @@ class GameService {
     std::mutex state_mutex_;  // hardware ids and reports on disk
     // Five failures a minute per account and per client address, then 429 until they age out.
     SignInGuard sign_in_guard_;
+    DerivationPool derivations_;
     std::mutex totp_mutex_;
     QHash<QString, qint64> last_totp_step_;  // per account uuid
 };

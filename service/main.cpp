@@ -15,11 +15,12 @@
 
 #include "game_service.h"
 #include "password.h"
+#include "request_gate.h"
 #include "server_setup.h"
 
 namespace {
 
-httplib::Server* running_server = nullptr;
+halvark::service::RequestGate* running_server = nullptr;
 
 void stop_on_signal(int) {
     if (running_server != nullptr) {
@@ -48,10 +49,16 @@ int main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Local game service for the Halvark Launcher.\n\n"
-        "Limits: five failed sign-ins a minute per account and per client address, then 429\n"
-        "with Retry-After until the oldest failure is a minute old; a TOTP code is accepted\n"
-        "once, within one 30-second step of the clock. 64 workers; a client idle for 5 s is\n"
-        "let go. Bodies up to 16 KiB (4 MiB for crash reports). Crash reports are kept up to\n"
+        "Limits: five failed sign-ins a minute per client address and twenty per nickname\n"
+        "(counted before the password is checked; an owner's own addresses are exempt from\n"
+        "the nickname's count), then 429 with Retry-After; nicknames up to 64 characters,\n"
+        "one case-folded form for lookup and counting. Two password derivations at once:\n"
+        "an owner waits up to 4 s for one and goes first, others get 429 when none is free.\n"
+        "A TOTP code is accepted once, within one 30-second step of the clock.\n"
+        "Connections: 16 per client address, 512 in all; a request's head and body must\n"
+        "arrive within 5 s of its first byte, however slowly it trickles, and are read\n"
+        "before any of the 16 workers sees it; a kept-alive connection idle for 5 s is let\n"
+        "go. Bodies up to 16 KiB (4 MiB for crash reports). Crash reports are kept up to\n"
         "20 and 16 MiB per account and 200 and 128 MiB in all, the oldest dropped first.\n"
         "The request log escapes every byte that is not printable ASCII.");
     parser.addHelpOption();
@@ -122,12 +129,11 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
-    httplib::Server server;
-    halvark::service::configure_server(server);
-    service.register_routes(server);
+    halvark::service::RequestGate server;
+    halvark::service::configure_server(server.routes());
+    service.register_routes(server.routes());
     const int port = parser.value(port_option).toInt();
-    const int bound = port == 0 ? server.bind_to_any_port("127.0.0.1")
-                                : (server.bind_to_port("127.0.0.1", port) ? port : -1);
+    const int bound = server.bind("127.0.0.1", port);
     if (bound <= 0) {
         std::fprintf(stderr, "Cannot listen on 127.0.0.1:%d\n", port);
         return 1;
@@ -163,7 +169,7 @@ int main(int argc, char* argv[]) {
             std::this_thread::sleep_for(std::chrono::milliseconds(250));
         }
     });
-    server.listen_after_bind();
+    server.run();
     running_server = nullptr;
     done = true;
     code_printer.join();

@@ -41,6 +41,13 @@ QString hash_password(const QString& password, int iterations) {
         .arg(QString::fromLatin1(salt.toBase64()), QString::fromLatin1(hash.toBase64()));
 }
 
+int stored_iterations(const QString& stored) {
+    bool numeric = false;
+    const int iterations = stored.section('$', 1, 1).toInt(&numeric);
+    return numeric && iterations >= 1 && iterations <= kMaxIterations ? iterations
+                                                                      : kPasswordIterations;
+}
+
 bool verify_password(const QString& stored, const QString& password) {
     const QStringList parts = stored.split('$');
     bool numeric = false;

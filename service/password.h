@@ -12,6 +12,9 @@ constexpr int kPasswordIterations = 600000;
 
 QString hash_password(const QString& password, int iterations = kPasswordIterations);
 
+// The iteration count of a stored record, or the default for one that is not well formed.
+int stored_iterations(const QString& stored);
+
 // Whether `password` matches `stored`, in time that does not depend on where they differ.
 // A record that is not of the form above never matches.
 bool verify_password(const QString& stored, const QString& password);

@@ -7,14 +7,6 @@
 
 namespace halvark::service {
 
-namespace {
-
-constexpr size_t kWorkerThreads = 64;
-constexpr time_t kReadTimeoutSeconds = 5;
-constexpr time_t kWriteTimeoutSeconds = 5;
-
-}  // namespace
-
 QString printable_for_log(const std::string& text) {
     QString printable;
     printable.reserve(static_cast<qsizetype>(text.size()));
@@ -30,13 +22,6 @@ QString printable_for_log(const std::string& text) {
 }
 
 void configure_server(httplib::Server& server) {
-    // Headers and body leave in separate writes; without this each answer on a kept-alive
-    // connection waits for the launcher's delayed acknowledgement (about 40 ms).
-    server.set_tcp_nodelay(true);
-    server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
-    server.set_read_timeout(kReadTimeoutSeconds);
-    server.set_write_timeout(kWriteTimeoutSeconds);
-    server.set_keep_alive_timeout(kReadTimeoutSeconds);
     server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
         // Never the headers or bodies: they carry passwords and tokens.
         std::printf("%s %s %s -> %d\n", qPrintable(QTime::currentTime().toString("HH:mm:ss")),

@@ -9,8 +9,7 @@ class Server;
 
 namespace halvark::service {
 
-// Enough workers that a few dozen slow or idle clients leave room for everybody else, and
-// time-outs that let go of the idle ones; plus the one-line request log.
+// The one-line request log (connections, deadlines and workers are the RequestGate's).
 void configure_server(httplib::Server& server);
 
 // `text` with every byte outside printable ASCII (and the backslash) written as \xNN, so

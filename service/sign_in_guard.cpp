@@ -15,34 +15,45 @@ QString client_key(const QString& address) {
     return QHostAddress(bytes).toString() + "/64";
 }
 
-bool SignInGuard::known(const QString& nickname, const QString& client) const {
+bool SignInGuard::known(const QString& name, const QString& client) const {
     const std::lock_guard lock(mutex_);
-    return known_clients_.value(nickname).contains(client);
+    return known_clients_.value(name).contains(client);
 }
 
-qint64 SignInGuard::retry_after(const QString& nickname, const QString& address, qint64 now) {
-    const QString client = client_key(address);
-    const QString name = nickname.trimmed().toLower();
-    const qint64 by_client = clients_.retry_after(client, now);
-    const qint64 by_name = known(name, client) ? 0 : nicknames_.retry_after(name, now);
-    return std::max(by_client, by_name);
+bool SignInGuard::is_owner(const QString& nickname, const QString& address) const {
+    return known(canonical_nickname(nickname), client_key(address));
 }
 
-void SignInGuard::record_failure(const QString& nickname, const QString& address, qint64 now) {
-    const QString client = client_key(address);
-    const QString name = nickname.trimmed().toLower();
-    clients_.record_failure(client, now);
-    if (!known(name, client)) {
-        nicknames_.record_failure(name, now);
+SignInGuard::Attempt SignInGuard::reserve(const QString& nickname, const QString& address,
+                                          qint64 now) {
+    Attempt attempt{0, canonical_nickname(nickname), client_key(address), now, false};
+    attempt.counted_for_name = !known(attempt.name, attempt.client);
+    // Both counts move together, or neither does.
+    const std::lock_guard lock(reserve_mutex_);
+    attempt.retry_after = clients_.reserve(attempt.client, now);
+    if (attempt.retry_after > 0 || !attempt.counted_for_name) {
+        return attempt;
+    }
+    attempt.retry_after = nicknames_.reserve(attempt.name, now);
+    if (attempt.retry_after > 0) {
+        clients_.release(attempt.client, now);
+    }
+    return attempt;
+}
+
+void SignInGuard::release(const Attempt& attempt) {
+    clients_.release(attempt.client, attempt.at);
+    if (attempt.counted_for_name) {
+        nicknames_.release(attempt.name, attempt.at);
     }
 }
 
-void SignInGuard::record_success(const QString& nickname, const QString& address) {
-    const QString client = client_key(address);
+void SignInGuard::record_success(const Attempt& attempt) {
+    release(attempt);
     const std::lock_guard lock(mutex_);
-    QStringList& clients = known_clients_[nickname.trimmed().toLower()];
-    clients.removeAll(client);
-    clients.prepend(client);
+    QStringList& clients = known_clients_[attempt.name];
+    clients.removeAll(attempt.client);
+    clients.prepend(attempt.client);
     while (clients.size() > kKnownAddressesPerNickname) {
         clients.removeLast();
     }

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "attempt_limiter.h"
+#include "nickname.h"
 
 namespace halvark::service {
 
@@ -21,10 +22,23 @@ class SignInGuard {
     static constexpr qint64 kWindowSeconds = 60;
     static constexpr int kKnownAddressesPerNickname = 8;
 
-    // Seconds until this attempt may be made; 0 when it may now.
-    qint64 retry_after(const QString& nickname, const QString& address, qint64 now);
-    void record_failure(const QString& nickname, const QString& address, qint64 now);
-    void record_success(const QString& nickname, const QString& address);
+    // One attempt, counted as a failure in every count that applies before its password is
+    // checked; `retry_after` > 0 when it may not be made now (then nothing was counted).
+    struct Attempt {
+        qint64 retry_after = 0;
+        QString name;
+        QString client;
+        qint64 at = 0;
+        bool counted_for_name = false;
+    };
+    Attempt reserve(const QString& nickname, const QString& address, qint64 now);
+    // The attempt did not fail (a right password still waiting for its code, or never
+    // checked): its reservation is taken back.
+    void release(const Attempt& attempt);
+    // The attempt signed in: taken back, and its address now counts as the owner's.
+    void record_success(const Attempt& attempt);
+    // Whether `address` signed in to `nickname` lately.
+    bool is_owner(const QString& nickname, const QString& address) const;
 
     qsizetype tracked_keys() const { return clients_.size() + nicknames_.size(); }
 
@@ -33,6 +47,7 @@ class SignInGuard {
 
     AttemptLimiter clients_{kClientFailures, kWindowSeconds};
     AttemptLimiter nicknames_{kNicknameFailures, kWindowSeconds};
+    std::mutex reserve_mutex_;
     mutable std::mutex mutex_;
     QHash<QString, QStringList> known_clients_;
 };

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the launcher, its tests and the local service need; with
-# --windows also those of the Windows cross build, its installer and the Wine runs.
+# --windows also those of the Windows cross build, its installer and the Wine runs; with
+# --bench those of the benchmarks.
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,8 @@ packages=(
 
 if [ "${1:-}" = --windows ]; then
     packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nsis wine wine64 dpkg-dev zip)
+elif [ "${1:-}" = --bench ]; then
+    packages+=(libbenchmark-dev valgrind)
 fi
 
 missing=()

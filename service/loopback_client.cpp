@@ -34,6 +34,12 @@ LoopbackClient::LoopbackClient(const std::string& source, int port) {
         return;
     }
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // The port is chosen at connect(), for this service only: many short connections from one
+    // source address would otherwise run out of ports held in TIME_WAIT.
+    const int defer = 1;
+    if (fd >= 0) {
+        ::setsockopt(fd, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &defer, sizeof defer);
+    }
     if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0 &&
         ::connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) == 0) {
         fd_ = fd;

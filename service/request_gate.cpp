@@ -220,6 +220,10 @@ std::string without_expect(std::string request, size_t head_end) {
 class RequestGate::Reception {
   public:
     explicit Reception(const GateLimits& limits) : limits_(limits) {
+        // Only for the Keep-Alive header httplib writes: the gate itself enforces both.
+        routes.set_keep_alive_max_count(static_cast<size_t>(limits.max_requests_per_connection));
+        routes.set_keep_alive_timeout(
+            std::chrono::duration_cast<std::chrono::seconds>(limits.idle_timeout).count());
         if (pipe2(wake_, O_NONBLOCK | O_CLOEXEC) != 0) {
             wake_[0] = wake_[1] = -1;
         }
@@ -304,6 +308,7 @@ class RequestGate::Reception {
 
   private:
     void accept_all() {
+        bool reaped = false;
         for (;;) {
             sockaddr_storage address{};
             socklen_t length = sizeof address;
@@ -317,8 +322,20 @@ class RequestGate::Reception {
             connection->peer = peer_of(address);
             connection->client =
                 client_key(QString::fromStdString(connection->peer.ip)).toStdString();
+            const auto over_a_cap = [&] {
+                const auto held = per_client_.find(connection->client);
+                return open_ >= limits_.max_connections ||
+                       (held != per_client_.end() &&
+                        held->second >= limits_.max_connections_per_client);
+            };
+            // Connections their clients closed may not have been noticed yet (a busy machine
+            // runs this thread late): they count for nothing.
+            if (over_a_cap() && !reaped) {
+                reaped = true;
+                reap_closed();
+            }
             int& held = per_client_[connection->client];
-            if (open_ >= limits_.max_connections || held >= limits_.max_connections_per_client) {
+            if (over_a_cap()) {
                 if (held == 0) {
                     per_client_.erase(connection->client);
                 }
@@ -331,6 +348,25 @@ class RequestGate::Reception {
             const int yes = 1;
             setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
             wait_for_request(std::move(connection));
+        }
+    }
+
+    // Closes the waiting connections whose clients have hung up.
+    void reap_closed() {
+        std::vector<pollfd> watched;
+        for (const auto& [fd, connection] : waiting_) {
+            watched.push_back({fd, POLLIN, 0});
+        }
+        if (::poll(watched.data(), watched.size(), 0) <= 0) {
+            return;
+        }
+        for (const pollfd& entry : watched) {
+            char byte = 0;
+            if ((entry.revents & (POLLHUP | POLLERR)) != 0 ||
+                ((entry.revents & POLLIN) != 0 &&
+                 ::recv(entry.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0)) {
+                close_waiting(entry.fd);
+            }
         }
     }
 

@@ -18,8 +18,8 @@ struct GateLimits {
     // A kept-alive connection waiting for its next request.
     std::chrono::milliseconds idle_timeout{5000};
     std::chrono::milliseconds write_timeout{5000};
-    size_t max_head_bytes = 64 * 1024;
-    size_t max_body_bytes = 4 * 1024 * 1024;
+    size_t max_head_bytes = 64UL * 1024;
+    size_t max_body_bytes = 4UL * 1024 * 1024;
     int max_requests_per_connection = 100;
 };
 

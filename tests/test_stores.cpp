@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "diagnostics/session_log.h"
+#include "storage/cache_folder.h"
 #include "storage/data_folder.h"
 #include "storage/session_store.h"
 #include "storage/settings_store.h"
@@ -153,6 +154,64 @@ class StoresTest : public QObject {
         }
     }
 
+    // The picture caches' sweep touches nothing of the player's: not through a link at any
+    // level, not beside the caches' own entries.
+    void cache_sweep_keeps_the_players_files_data() {
+        QTest::addColumn<QString>("link");  // which of the caches' folders leads elsewhere
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("root") << "" << false;
+        QTest::newRow("a cache") << "/news_images" << false;
+        QTest::newRow("its data folder") << "/news_images/data8" << false;
+        QTest::newRow("a bucket") << "/news_images/data8/3" << true;
+        QTest::newRow("no link") << "-" << true;
+    }
+    void cache_sweep_keeps_the_players_files() {
+        QFETCH(QString, link);
+        QFETCH(bool, usable);
+#ifdef Q_OS_WIN
+        QSKIP("no FIFOs on Windows");
+#endif
+        const QString root = cache_directory();
+        const QString player = environment->path() + "/player";
+        const QStringList planted{"/big.bin", "/sub/big.bin", "/link", "/fifo", "/conf.d/a.conf",
+                                  "/7a.d", "/7b.d/x"};
+        for (const QString& name : planted) {
+            QVERIFY(testing::write_file(player + name, "mine"));
+        }
+        QVERIFY(QFile::resize(player + "/big.bin", 40 << 20) &&
+                QFile::resize(player + "/sub/big.bin", 40 << 20));
+        QVERIFY(QFile::remove(player + "/link") && QFile::link(player + "/big.bin", player + "/link"));
+        QVERIFY(QFile::remove(player + "/fifo") &&
+                QProcess::execute("mkfifo", {player + "/fifo"}) == 0);
+        const QString bucket = root + "/news_images/data8/5";
+        if (link == "-") {  // the player's files beside the cache's entries
+            QVERIFY(QDir().mkpath(bucket) && QDir().rename(player, root + "/player"));
+        } else {
+            QVERIFY(QDir().mkpath(QFileInfo(root + link).path()) &&
+                    QFile::link(player, root + link));
+        }
+        QVERIFY(testing::write_file(bucket + "/notes.txt", "mine") &&
+                QFile::resize(bucket + "/notes.txt", 40 << 20));
+        QVERIFY(testing::write_file(bucket + "/ab12.d", "too big") &&
+                QFile::resize(bucket + "/ab12.d", 40 << 20));
+        QVERIFY(QProcess::execute("mkfifo", {bucket + "/-zz9.d.Ab3xY9"}) == 0);
+        QVERIFY(QDir().mkpath(bucket + "/ok.d/inner") &&
+                testing::write_file(bucket + "/fine.d", "a picture"));
+
+        QCOMPARE(prepare_cache_folder(root, "news_images", 33 << 20), usable);
+        const QString kept = link == "-" ? root + "/player" : player;
+        for (const QString& name : planted) {
+            QVERIFY2(QFileInfo(kept + name).isSymLink() || QFileInfo::exists(kept + name),
+                     qPrintable(name));
+        }
+        QCOMPARE(QFileInfo(kept + "/big.bin").size(), 40 << 20);
+        QVERIFY(link == "-" || QFileInfo(root + link).isSymLink() == !usable);
+        if (usable) {  // the bucket's own unsafe entries went, the player's note stayed
+            QCOMPARE(QDir(bucket).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot),
+                     QStringList({"fine.d", "notes.txt"}));
+        }
+    }
+
     void logs_folder_holds_only_our_logs() {
         const QString logs = storage::logs_directory();
         QVERIFY(testing::write_file(environment->path() + "/secret.txt", "top secret") &&
@@ -177,17 +236,23 @@ class StoresTest : public QObject {
         for (int i = 0; i < 3000; ++i) {  // other names, their ages a shuffle of 0..2999
             log(QString::number(i), (i * 7) % 3000);
         }
-        // Named by their run's start: only the newest names are looked at.
-        for (int i = 0; i < 50; ++i) {
-            log(base.addSecs(qint64(-i) * 60).toString("yyyy-MM-dd_HH-mm-ss"),
-                i == 0 ? 5000 : qint64(-i) * 60);
+        // Names that look newer than they are: a far-off year, other digits, a clock an hour
+        // ahead. Only the times count.
+        const QString current = base.toString("yyyy-MM-dd_HH-mm-ss");
+        for (const QString& name :
+             {QString("9999-12-31_23-59-59"), QString::fromUtf8("٩٩٩٩-١٢-٣١_٢٣-٥٩-٥٩"),
+              base.addSecs(3600).toString("yyyy-MM-dd_HH-mm-ss")}) {
+            log(name, 100);
         }
+        for (int year = 9980; year < 9999; ++year) {
+            log(QString("%1-01-01_00-00-00").arg(year), 200);
+        }
+        log(current, 5000);
         qint32 collected = 0;
         const QString text = diagnostics::collect_log_text(3, &collected);
         QCOMPARE(collected, 3);
         QCOMPARE(text.split('\n').filter("=====").join(','),  // 7i % 3000 = 2999, 2998
-                 "===== " + base.toString("yyyy-MM-dd_HH-mm-ss") +
-                     ".log =====,===== 857.log =====,===== 1714.log =====");
+                 "===== " + current + ".log =====,===== 857.log =====,===== 1714.log =====");
     }
 
     void full_disk_keeps_the_previous_settings() {

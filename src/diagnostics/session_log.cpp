@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
@@ -83,20 +82,6 @@ QByteArray header_text() {
 namespace {
 
 // "yyyy-MM-dd_HH-mm-ss.log", the name a run gives its log.
-bool is_run_log_name(const QString& name) {
-    static const QString shape = QStringLiteral("0000-00-00_00-00-00.log");
-    if (name.size() != shape.size()) {
-        return false;
-    }
-    for (qsizetype i = 0; i < shape.size(); ++i) {
-        const bool digit = shape.at(i) == QLatin1Char('0');
-        if (digit ? !name.at(i).isDigit() : name.at(i) != shape.at(i)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 void start_session_log() {
@@ -110,6 +95,11 @@ void start_session_log() {
     if (ensure_log_open()) {
         log_file.write(header_text());
     }
+}
+
+QString current_log_name() {
+    QMutexLocker lock(&log_mutex);
+    return current_log_path.mid(current_log_path.lastIndexOf('/') + 1);
 }
 
 void append_log_line(const QString& text) {
@@ -194,56 +184,41 @@ QString collect_log_text(qint32 max_files, qint32* collected) {
     if (collected != nullptr) {
         *collected = 0;
     }
-    // Logs are never deleted, so the folder may hold a great many: no file's time is read more
-    // than once, and only the few that can be among the newest are read at all.
-    struct Log {
-        qint64 modified_ms;
-        QString name;
-    };
+    // Logs are never deleted, so the folder may hold a great many: the folder is read once,
+    // times with names, and only the newest are ordered. Times, not names: a name shows when
+    // a run began by its local clock, which moves back and forth.
     const QString folder = storage::logs_directory();
-    std::vector<QString> run_logs;
-    std::vector<Log> logs;
-    // Our logs are plain files: a link could bring any readable file into a report.
-    QDirIterator entries(folder, QDir::Files | QDir::NoSymLinks);
-    while (entries.hasNext()) {
-        entries.next();
-        const QString name = entries.fileName();
-        if (is_run_log_name(name)) {
-            run_logs.push_back(name);
-        } else if (name.endsWith(QLatin1String(".log"))) {
-            logs.push_back({outside::modification_ms(folder + '/' + name), name});
-        }
-    }
-    // A run writes only to its own log, named by the time the run started: among those the
-    // newest name is the newest file, so only the last few names need their times (a few more
-    // than asked for, in case the clock was set back).
-    const std::size_t wanted = static_cast<std::size_t>(std::max(max_files, 0));
-    const std::size_t candidates = std::min(run_logs.size(), wanted + 8);
-    std::partial_sort(run_logs.begin(), run_logs.begin() + candidates, run_logs.end(),
-                      std::greater<>());
-    for (std::size_t i = 0; i < candidates; ++i) {
-        logs.push_back({outside::modification_ms(folder + '/' + run_logs[i]), run_logs[i]});
-    }
-    const auto count = static_cast<std::ptrdiff_t>(std::min(wanted, logs.size()));
-    std::partial_sort(
-        logs.begin(), logs.begin() + count, logs.end(), [](const Log& a, const Log& b) {
-            return a.modified_ms != b.modified_ms ? a.modified_ms > b.modified_ms : a.name < b.name;
-        });
+    std::vector<outside::FolderFile> logs = outside::list_plain_files(folder, QLatin1String(".log"));
+    const auto count = static_cast<std::ptrdiff_t>(
+        std::min(static_cast<std::size_t>(std::max(max_files, 0)), logs.size()));
+    std::partial_sort(logs.begin(), logs.begin() + count, logs.end(),
+                      [](const outside::FolderFile& a, const outside::FolderFile& b) {
+                          return a.modified_ms != b.modified_ms ? a.modified_ms > b.modified_ms
+                                                                : a.name > b.name;
+                      });
     QString text;
     for (std::ptrdiff_t i = 0; i < count; ++i) {
-        const Log& log = logs[static_cast<std::size_t>(i)];
-        QFile file(folder + '/' + log.name);
-        if (!file.open(QIODevice::ReadOnly)) {
+        const QString one = log_text(logs[static_cast<std::size_t>(i)].name);
+        if (one.isEmpty()) {
             continue;
         }
-        text += "===== " + log.name + " =====\n";
-        text += QString::fromUtf8(file.read(kMaxCollectedLogBytes));
-        text += "\n\n";
+        text += one + "\n\n";
         if (collected != nullptr) {
             ++*collected;
         }
     }
     return text;
+}
+
+QString log_text(const QString& name) {
+    const QString path = storage::logs_directory() + '/' + name;
+    const QFileInfo info(path);
+    QFile file(path);
+    // A link could bring any readable file into a report, a FIFO would block the reader.
+    if (!info.isFile() || info.isSymLink() || !file.open(QIODevice::ReadOnly)) {
+        return QString();
+    }
+    return "===== " + name + " =====\n" + QString::fromUtf8(file.read(kMaxCollectedLogBytes));
 }
 
 }  // namespace halvark::diagnostics

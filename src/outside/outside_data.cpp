@@ -11,6 +11,8 @@
 #include <windows.h>
 #include <QDir>
 #else
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #endif
 
@@ -82,6 +84,57 @@ qint64 modification_ms(const QString& path) {
     }
     return qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000;
 #endif
+}
+
+std::vector<FolderFile> list_plain_files(const QString& folder, QLatin1StringView suffix) {
+    std::vector<FolderFile> files;
+#if defined(Q_OS_WIN)
+    const QString pattern = QDir::toNativeSeparators(folder) + QLatin1String("\\*") + suffix;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileExW(reinterpret_cast<LPCWSTR>(pattern.utf16()), FindExInfoBasic,
+                                     &found, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE) {
+        return files;
+    }
+    constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
+                                FILE_ATTRIBUTE_DEVICE;
+    do {
+        const QString name = QString::fromWCharArray(found.cFileName);
+        // The pattern also matches the short 8.3 names of longer suffixes.
+        if ((found.dwFileAttributes & kNotPlain) == 0 && name.endsWith(suffix)) {
+            const quint64 steps = (quint64(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                                  found.ftLastWriteTime.dwLowDateTime;
+            constexpr quint64 kUnixEpochSteps = 116444736000000000ULL;
+            files.push_back(
+                {name, steps < kUnixEpochSteps ? 0 : qint64((steps - kUnixEpochSteps) / 10000)});
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+#else
+    DIR* listing = ::opendir(QFile::encodeName(folder).constData());
+    if (listing == nullptr) {
+        return files;
+    }
+    const int descriptor = ::dirfd(listing);
+    const QByteArray wanted(suffix.data(), suffix.size());
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArrayView name(entry->d_name);
+        if (!name.endsWith(wanted) ||
+            (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)) {
+            continue;
+        }
+        struct stat status {};
+        if (::fstatat(descriptor, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode)) {
+            files.push_back({QFile::decodeName(entry->d_name),
+                             qint64(status.st_mtim.tv_sec) * 1000 +
+                                 status.st_mtim.tv_nsec / 1000000});
+        }
+    }
+    ::closedir(listing);
+#endif
+    return files;
 }
 
 std::optional<QByteArray> read_regular_file(const QString& path, qint64 max_bytes) {

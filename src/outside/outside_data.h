@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <vector>
 
 class QJsonValue;
 
@@ -32,6 +33,16 @@ qint64 saturated_add(qint64 a, qint64 b);
 // When the file at `path` was last modified, in milliseconds since the epoch (UTC), or -1.
 // Cheap enough to call for every file of a large folder: no local-time conversion.
 qint64 modification_ms(const QString& path);
+
+struct FolderFile {
+    QString name;
+    qint64 modified_ms;
+};
+
+// The plain files directly in `folder` whose names end with `suffix` (no links, FIFOs or
+// devices), each with its modification time as modification_ms gives it. Reads the folder
+// once, with no second look-up of each name where the platform lists times with the names.
+std::vector<FolderFile> list_plain_files(const QString& folder, QLatin1StringView suffix);
 
 // The content of the regular file at `path` (a link to one is followed) when it holds at
 // most `max_bytes`; nothing for a missing or oversized file, a folder, a FIFO or a device,

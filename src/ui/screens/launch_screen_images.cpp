@@ -1,5 +1,6 @@
 // Launch screen: disk caches, news pictures and the rounded avatar.
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QNetworkDiskCache>
 #include <QNetworkReply>
@@ -32,17 +33,23 @@ void LaunchScreen::set_up_network() {
         qint64 max_size;
         QNetworkAccessManager* manager;
     } rows[] = {
-        {&avatar_cache, "/avatars", 100LL * 1024 * 1024, &avatar_network},
-        {&news_image_cache, "/news_images", 200LL * 1024 * 1024, &news_network},
-        {&server_profile_cache, "/server_profiles", 50LL * 1024 * 1024, &server_profiles_network},
+        {&avatar_cache, "avatars", 100LL * 1024 * 1024, &avatar_network},
+        {&news_image_cache, "news_images", 200LL * 1024 * 1024, &news_network},
+        {&server_profile_cache, "server_profiles", 50LL * 1024 * 1024, &server_profiles_network},
     };
     const QString root = storage::cache_directory();
-    QDir().mkpath(root);
-    // Beyond the largest picture answer, only the cache's own headers can make an entry grow.
-    storage::remove_unsafe_cache_entries(root, net::kPictureReplyLimit + (1 << 20));
+    QDir().mkpath(QFileInfo(root).path());
     for (const auto& row : rows) {
+        const QString folder = root + QLatin1Char('/') + QLatin1String(row.folder);
+        // Beyond the largest picture answer, only the cache's own headers can make an entry grow.
+        if (!storage::prepare_cache_folder(root, QLatin1String(row.folder),
+                                           net::kPictureReplyLimit + (1 << 20))) {
+            qWarning("Picture cache %s is a link or no folder: its pictures are not kept on disk",
+                     qPrintable(QDir::toNativeSeparators(folder)));
+            continue;
+        }
         *row.cache = new QNetworkDiskCache(this);
-        (*row.cache)->setCacheDirectory(root + QLatin1String(row.folder));
+        (*row.cache)->setCacheDirectory(folder);
         (*row.cache)->setMaximumCacheSize(row.max_size);
         row.manager->setCache(*row.cache);
     }

@@ -239,6 +239,34 @@ class LaunchScreenTest : public QObject {
         QVERIFY(texts(0, "mark")->pixmap().isNull() && !texts(1, "mark")->pixmap().isNull());
     }
 
+    // The entry under the pointer is highlighted as the keyboard's is, whether it shows a
+    // description or only a name.
+    void profile_menu_marks_the_entry_under_the_mouse_data() {
+        QTest::addColumn<int>("entry");
+        QTest::newRow("name and description") << 0;
+        QTest::newRow("name only") << 1;
+    }
+    void profile_menu_marks_the_entry_under_the_mouse() {
+        QFETCH(int, entry);
+        fixture->service.reply("GET", kProfiles,
+                               {200, R"([{"name":"Gold","description":"For Gold"},{"name":"B"}])"});
+        make_screen();
+        screen->show();
+        QVERIFY(QTest::qWaitForWindowExposed(screen.get()));
+        QList<bool> current;
+        QTimer::singleShot(50, [&] {
+            auto* row = static_cast<QWidgetAction*>(entries()[entry])->defaultWidget();
+            QTest::mouseMove(row, QPoint(row->width() / 2, row->height() / 2));
+            for (QAction* each : entries()) {
+                current.append(
+                    static_cast<QWidgetAction*>(each)->defaultWidget()->property("current").toBool());
+            }
+            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        });
+        screen->findChild<QPushButton*>("server_profile_dropdown_button")->click();
+        QCOMPARE(current, QList<bool>({entry == 0, entry == 1}));
+    }
+
     // A long nickname or title ends in "…" instead of being cut or widening the screen.
     void long_texts_are_elided() {
         make_screen();

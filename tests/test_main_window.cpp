@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QtTest>
@@ -133,8 +134,20 @@ class MainWindowTest : public QObject {
             QThread::msleep(300);
             return Reply{200, R"({"nickname":"Rook"})"};
         });
-        QTimer::singleShot(100, [this] { window->handle_sign_out(); });
+        QStringList shown;  // the words while the profile waits, and once the sign-out waits
+        QTimer::singleShot(100, [this, &shown] {
+            auto* launch = find_widget<ui::screens::LaunchScreen>(window.get());
+            shown << launch->findChild<QPushButton*>()->text().trimmed();
+            window->handle_sign_out();
+            for (QPushButton* button : launch->findChildren<QPushButton*>()) {
+                if (button->toolTip() == app::tr("launch.signing_out")) {
+                    shown << QString::number(button->isEnabled());
+                }
+            }
+        });
         window->open_profile();
+        QCOMPARE(shown, QStringList({app::tr("launch.profile_loading"), "0"}));
+        QCOMPARE(account_button(), app::tr("launch.profile"));  // the words are gone
         QCOMPARE(page(), 0);
         QVERIFY(!QFile::exists(data("/session.json")));
         auto* form = find_widget<ui::screens::AuthScreen>(window.get());
@@ -144,6 +157,50 @@ class MainWindowTest : public QObject {
         form->findChildren<QLineEdit*>()[1]->setText("secret");
         QTest::keyClick(form->findChildren<QLineEdit*>()[1], Qt::Key_Return);
         QCOMPARE(page(), 1);  // Enter signs in as the button does
+    }
+
+    // A data folder that forbids removing the saved session (made immutable, which binds
+    // root too, or read-only): the record is emptied in place, or the player is told; the
+    // next start never resumes the account silently.
+    void sign_out_with_a_locked_data_folder_data() {
+        QTest::addColumn<bool>("file_locked_too");
+        QTest::newRow("folder locked") << false;
+        QTest::newRow("folder and file locked") << true;
+    }
+    void sign_out_with_a_locked_data_folder() {
+        QFETCH(bool, file_locked_too);
+#ifdef Q_OS_WIN
+        QSKIP("read-only folders still allow removal on Windows");
+#endif
+        start(QDateTime::currentSecsSinceEpoch() + 600);
+        QCOMPARE(page(), 1);
+        QStringList locked{data("")};
+        if (file_locked_too) {
+            locked.prepend(data("/session.json"));
+        }
+        const auto lock = [&](bool on) {
+            for (const QString& path : locked) {
+                QFile::setPermissions(path, on ? QFile::ReadOwner | QFile::ExeOwner
+                                               : QFile::ReadOwner | QFile::WriteOwner |
+                                                     QFile::ExeOwner);
+                QProcess::execute("chattr", {on ? "+i" : "-i", path});
+            }
+        };
+        lock(true);
+        QString told;
+        const QPointer<QTimer> waiting = capture_next_message(&told);
+        window->handle_sign_out();
+        lock(false);
+        delete waiting;  // no box came
+        QCOMPARE(page(), 0);
+        QCOMPARE(told.contains("session.json"), file_locked_too);
+        if (QFile::exists(data("/session.json")) && !file_locked_too) {
+            QVERIFY(!storage::SessionStore().load());
+        }
+        if (!file_locked_too) {
+            start();
+            QCOMPARE(page(), 0);
+        }
     }
 
     // While the sign-in waits the button says so; the words are gone when it ends, also

@@ -1,5 +1,6 @@
 // The settings screen: memory controls and limits, language, folder, save, the debug tab.
 #include <QClipboard>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -72,6 +73,23 @@ class SettingsScreenTest : public QObject {
         button("settings.save")->click();
         QCOMPARE(changes, (QStringList{"en", "ru"}));
         QCOMPARE(saved, (QStringList{"ru", "6144", "0", "/games/y", "0"}));
+    }
+
+    // Escape on the open language list closes only the list; the next Escape leaves.
+    void escape_closes_an_open_list_first() {
+        int backs = 0;
+        screen->set_on_back([&backs] { ++backs; });
+        screen->show();
+        QVERIFY(QTest::qWaitForWindowExposed(screen.get()));
+        auto* language = screen->findChild<QComboBox*>();
+        language->setFocus();
+        language->showPopup();
+        QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+        QCOMPARE(backs, 0);
+        QTest::keyClick(language, Qt::Key_Escape);
+        QCOMPARE(backs, 1);
     }
 
     void copy_logs_takes_the_ten_newest() {

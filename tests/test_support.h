@@ -68,9 +68,10 @@ T* find_widget(QObject* root) {
 }
 
 // Answers the next modal dialog of type Dialog once it shows up: `act` gets it and must
-// close it. Polls, since the dialog's own event loop is the one running then.
+// close it. Polls, since the dialog's own event loop is the one running then; the poll
+// deletes itself once it has acted.
 template <typename Dialog>
-void handle_next_modal(std::function<void(Dialog*)> act) {
+QTimer* handle_next_modal(std::function<void(Dialog*)> act) {
     auto* timer = new QTimer();
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, act = std::move(act)] {
@@ -81,11 +82,12 @@ void handle_next_modal(std::function<void(Dialog*)> act) {
         }
     });
     timer->start();
+    return timer;
 }
 
 // Closes the next message box and keeps its text in `text`.
-inline void capture_next_message(QString* text) {
-    handle_next_modal<QMessageBox>([text](QMessageBox* box) {
+inline QTimer* capture_next_message(QString* text) {
+    return handle_next_modal<QMessageBox>([text](QMessageBox* box) {
         *text = box->text();
         box->accept();
     });

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -14,16 +15,12 @@
 
 namespace halvark::storage {
 
-namespace {
-
-QString session_path() {
+QString session_file_path() {
     return launcher_data_directory() + "/session.json";
 }
 
-}  // namespace
-
 std::optional<SavedSession> SessionStore::load() const {
-    const auto content = outside::read_regular_file(session_path(), kMaxStoredFileBytes);
+    const auto content = outside::read_regular_file(session_file_path(), kMaxStoredFileBytes);
     if (!content) {
         return std::nullopt;
     }
@@ -53,14 +50,25 @@ bool SessionStore::save(const SavedSession& session) const {
     }
     // An invalid record still replaces the file with an empty one, so no earlier session
     // survives an attempt to store a new one. The token is a credential: owner only.
-    const bool written = write_file_atomically(session_path(), content,
+    const bool written = write_file_atomically(session_file_path(), content,
                                                QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return written && valid;
 }
 
 bool SessionStore::clear() const {
-    QFile file(session_path());
-    return !file.exists() || file.remove();
+    const QFileInfo record(session_file_path());
+    if (!record.exists() && !record.isSymLink()) {
+        return true;
+    }
+    if (QFile::remove(record.filePath())) {
+        return true;
+    }
+    // A folder that forbids removal may still let the record itself be emptied, and an empty
+    // record is no session. Never through a link or into a FIFO: only our own plain file.
+    QFile file(record.filePath());
+    return record.isFile() && !record.isSymLink() &&
+           file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.flush() &&
+           file.size() == 0;
 }
 
 }  // namespace halvark::storage

@@ -10,6 +10,8 @@ struct SavedSession {
     qint64 expires_at_unix = 0;
 };
 
+QString session_file_path();
+
 // session.json in the launcher data folder: the remembered bearer token and its expiry.
 // Written atomically and readable by the owner only.
 class SessionStore {
@@ -18,7 +20,7 @@ class SessionStore {
     // the caller's business.
     std::optional<SavedSession> load() const;
     bool save(const SavedSession& session) const;
-    // True when no session file is left.
+    // True when no saved session is left: the file removed, or else emptied in place.
     bool clear() const;
 };
 

@@ -2,14 +2,17 @@
 
 #include <QDateTime>
 #include <QEvent>
+#include <QDir>
 #include <QFrame>
 #include <QIcon>
+#include <QMessageBox>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/translator.h"
 #include "diagnostics/crash_reporter.h"
+#include "storage/session_store.h"
 #include "ui/png_icon_engine.h"
 #include "ui/screens/auth_screen.h"
 #include "ui/screens/launch_screen.h"
@@ -203,11 +206,13 @@ void MainWindow::handle_sign_out() {
     if (!operation) {
         // On a shared computer a lost sign-out leaves the account open: never drop it.
         sign_out_pending = true;
+        launch_screen->set_sign_out_pending(true);
         return;
     }
     sign_out_pending = false;
     build_main_screens();
-    session_store.clear();
+    launch_screen->set_sign_out_pending(false);
+    const bool forgotten = session_store.clear();
     access_token.clear();
     user = QJsonObject();
     CrashReporter::instance().clear_user();
@@ -220,6 +225,15 @@ void MainWindow::handle_sign_out() {
     // The nickname and the remember box stay for the next sign-in; the password never does.
     auth_screen->clear_password();
     page_stack->setCurrentIndex(0);
+    if (!forgotten) {
+        // Signed out for this run, but the next start would resume the account: say so.
+        QMessageBox box(QMessageBox::Warning, app::tr("launch.sign_out_failed_title"),
+                        app::tr("launch.sign_out_failed")
+                            .arg(QDir::toNativeSeparators(storage::session_file_path())),
+                        QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    }
 }
 
 void MainWindow::open_profile() {
@@ -227,7 +241,9 @@ void MainWindow::open_profile() {
     // While another account operation waits, the profile shows what is already known.
     const AccountOperation operation(*this);
     if (operation && !access_token.trimmed().isEmpty()) {
+        launch_screen->set_profile_waiting(true);
         const QJsonObject fresh = fetch_me(access_token);
+        launch_screen->set_profile_waiting(false);
         if (!fresh.isEmpty()) {
             user = fresh;
             CrashReporter::instance().set_user(access_token, user);

@@ -1,5 +1,6 @@
 #include "ui/components/sub_page_header.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QShortcut>
@@ -19,7 +20,16 @@ SubPageHeader add_sub_page_header(QWidget* page, QVBoxLayout* layout,
     header.back_button->setFixedSize(34, 34);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), page);
     escape->setContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(escape, &QShortcut::activated, header.back_button, &QPushButton::click);
+    QObject::connect(escape, &QShortcut::activated, header.back_button,
+                     [back = header.back_button] {
+                         // An open drop-down list or menu is the page's child too: its Escape
+                         // closes only it, and the page keeps its edits.
+                         if (QWidget* popup = QApplication::activePopupWidget()) {
+                             popup->close();
+                             return;
+                         }
+                         back->click();
+                     });
     // `on_back` is the page's own member, installed after construction.
     QObject::connect(header.back_button, &QPushButton::clicked, page, [&on_back] {
         if (on_back) {

@@ -277,8 +277,22 @@ void LaunchScreen::set_account_name(const QString& name) {
     update_account_header();
 }
 
+void LaunchScreen::set_profile_waiting(bool waiting) {
+    profile_waiting = waiting;
+    update_account_header();
+}
+
+void LaunchScreen::set_sign_out_pending(bool pending) {
+    sign_out_pending = pending;
+    logout_button->setEnabled(!pending);
+    retranslate();
+}
+
 void LaunchScreen::update_account_header() {
-    if (account_name.trimmed().isEmpty()) {
+    if (profile_waiting) {
+        profile_button->setText((account_name.trimmed().isEmpty() ? QString() : "   ") +
+                                app::tr("launch.profile_loading"));
+    } else if (account_name.trimmed().isEmpty()) {
         profile_button->setText(app::tr("launch.profile"));
         components::describe_icon_button(profile_button, app::tr("launch.profile_tooltip"));
     } else {
@@ -307,7 +321,8 @@ void LaunchScreen::retranslate() {
     for (AppButton* button : news_more_buttons) {
         button->setText(app::tr("launch.news_more"));
     }
-    components::describe_icon_button(logout_button, app::tr("launch.logout_tooltip"));
+    components::describe_icon_button(
+        logout_button, app::tr(sign_out_pending ? "launch.signing_out" : "launch.logout_tooltip"));
     update_account_header();
 }
 

@@ -44,6 +44,10 @@ class LaunchScreen : public QWidget {
     void set_on_open_settings(Callback callback);
     void set_on_open_profile(Callback callback);
     void set_account_name(const QString& name);
+    // While the profile is fetched its button says so; a sign-out asked for meanwhile shows
+    // on its button until it is carried out.
+    void set_profile_waiting(bool waiting);
+    void set_sign_out_pending(bool pending);
     void retranslate();
 
     // Server profiles.
@@ -136,6 +140,8 @@ class LaunchScreen : public QWidget {
     QLabel* server_profile_description = nullptr;
     QMenu* server_profile_menu = nullptr;
     bool menu_entries_drawn = false;
+    bool profile_waiting = false;
+    bool sign_out_pending = false;
     QPixmap background_source;
     QString background_url;
     bool background_enabled = true;

@@ -1,4 +1,5 @@
 // Launch screen: the server-profile list, role gating, the selector and its background.
+#include <QEvent>
 #include <QFrame>
 #include <QJsonDocument>
 #include <QLabel>
@@ -37,6 +38,26 @@ void set_elided_text(QLabel* label, const QString& text, int width) {
     label->setToolTip(shown == text ? QString() : text);
 }
 
+// The pointer over an entry's row makes it the menu's current entry, as the keyboard does:
+// the row, not the menu, gets the pointer's moves, so the menu would not see them.
+class HoverMarksEntry final : public QObject {
+  public:
+    HoverMarksEntry(QMenu* menu, QWidgetAction* entry) : QObject(entry), menu_(menu), entry_(entry) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if ((event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) &&
+            menu_->activeAction() != entry_) {
+            menu_->setActiveAction(entry_);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    QMenu* menu_;
+    QWidgetAction* entry_;
+};
+
 // A menu entry that a plain menu item cannot draw: the profile's name, under it its
 // description in a quieter colour, and a mark beside the chosen profile. The menu still
 // owns navigation: the labels take no focus and pass their clicks on to it.
@@ -69,6 +90,8 @@ QWidgetAction* make_profile_entry(QMenu* menu, const QString& name, const QStrin
     }
     layout->addLayout(texts, 1);
     row->setMinimumWidth(width);
+    row->setMouseTracking(true);
+    row->installEventFilter(new HoverMarksEntry(menu, entry));
     entry->setDefaultWidget(row);
     return entry;
 }

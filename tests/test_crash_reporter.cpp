@@ -135,22 +135,44 @@ class CrashReporterTest : public QObject {
         QCOMPARE(report_logs({}, QString(5000, 'a')).at(0).toString().size(), 4000);
     }
 
-    // Megabytes in every part (events, message, user, a log of characters JSON writes six
-    // bytes wide) still make a body the service accepts, each cut marked.
+    // Megabytes in a part, of characters that are sent wide (JSON writes a control character
+    // as six bytes, UTF-8 takes three for U+0800) or are no text (lone surrogates), still make
+    // a body the service accepts, each cut marked, the log giving way first.
+    void reports_stay_within_a_megabyte_data() {
+        QTest::addColumn<QString>("events");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("log");
+        QTest::addColumn<QString>("first_cut");  // what the body shows was cut
+        const QString control(1 << 20, QChar(1));
+        const QString wide(1 << 20, QChar(0x0800));
+        QString lone(1 << 20, QChar(0xd800));
+        const QString lines = (QString(4000, QChar(1)) + '\n').repeated(500);
+        QTest::newRow("control events") << control << "m" << "" << "older events left out";
+        QTest::newRow("control log") << "e" << "m" << lines << "[log cut at ";
+        QTest::newRow("wide message, control log") << "e" << wide << lines << "[log cut at ";
+        QTest::newRow("lone surrogates") << lone << lone << lone.left(4000) << "older events";
+        QTest::newRow("everything") << control << control << lines << "older events left out";
+    }
     void reports_stay_within_a_megabyte() {
-        const QString huge(1 << 20, QChar(0x00e9));
-        reporter.add_breadcrumb(huge);
-        QCOMPARE(reporter.recent_events().last().size(), kMaxReportEventChars);
-        const QString log = (QString(4000, QChar(1)) + '\n').repeated(500);
-        const ReportContext context{
-            "production", "r", {{"uuid", "u"}, {"pad", QString(100000, 'p')}}, {200, huge}};
+        QFETCH(QString, events);
+        QFETCH(QString, message);
+        QFETCH(QString, log);
+        QFETCH(QString, first_cut);
+        reporter.add_breadcrumb(events);  // cut as it is recorded
+        QVERIFY(reporter.recent_events().last().size() <= kMaxReportEventChars);
+        const ReportContext context{"production",
+                                    "r",
+                                    {{"uuid", "u"}, {"pad", QString(100000, QChar(1))}},
+                                    QStringList(200, events.left(kMaxReportEventChars))};
         const QByteArray body =
-            bounded_report_body("id", {"error", huge, "", huge, false}, context, log);
+            bounded_report_body("id", {"error", message, message, message, false}, context, log);
         QVERIFY2(body.size() <= kMaxReportBodyBytes, QByteArray::number(body.size()));
         const QJsonObject payload = QJsonDocument::fromJson(body).object();
-        QVERIFY(payload.value("logs").toArray().last().toString().startsWith("[log cut at "));
         QCOMPARE(payload.value("user").toObject().value("cut").toBool(), true);
-        QVERIFY(payload.value("message").toString().endsWith(QChar(0x2026)));
+        QVERIFY(payload.value("message").toString().size() <= kMaxReportTextChars);
+        QVERIFY(!payload.value("message").toString().isEmpty());
+        const QStringList logs = payload.value("logs").toVariant().toStringList();
+        QVERIFY2(!logs.filter(first_cut).isEmpty(), qPrintable(logs.join('|').left(200)));
     }
 };
 

@@ -1,9 +1,12 @@
 #include <QApplication>
 #include <QDebug>
+#include <QTimer>
 #include <exception>
 
 #include "app/app_info.h"
 #include "diagnostics/crash_reporter.h"
+#include "diagnostics/native_crash_handler.h"
+#include "diagnostics/native_crash_records.h"
 #include "diagnostics/session_log.h"
 #include "ui/main_window.h"
 
@@ -22,6 +25,7 @@ int main(int argc, char* argv[]) {
                                                   "halvark-launcher@" + version};
     CrashReporter::instance().init(config);
     diagnostics::install_terminate_handler();
+    diagnostics::start_native_crash_recording(version);
 
     const QStringList header_lines = diagnostics::session_header_lines();
     for (const QString& line : header_lines) {
@@ -33,7 +37,14 @@ int main(int argc, char* argv[]) {
     try {
         ui::MainWindow window(app_info);
         window.show();
-        return QApplication::exec();
+        // Plug-ins and libraries load as they are first needed: a crash in one is named too.
+        QTimer modules;
+        modules.callOnTimeout(&diagnostics::note_loaded_modules);
+        modules.start(std::chrono::seconds(20));
+        QTimer::singleShot(0, &diagnostics::note_loaded_modules);
+        const int status = QApplication::exec();
+        diagnostics::stop_native_crash_recording();
+        return status;
     } catch (const std::exception& error) {
         CrashReporter::instance().capture_exception(QStringLiteral("std::exception"),
                                                     QString::fromUtf8(error.what()), true);

@@ -13,7 +13,7 @@ constexpr qsizetype kMaxReportLogLineLength = 4000;
 // A report is bounded before it goes: every recent event is cut to 1000 characters when it is
 // recorded, the message and stack trace to 16000, the log lines to 256 Ki characters in all,
 // a user object of more than 64 KiB to its uuid and nickname (each cut marked), and a body
-// still over 1 MiB loses log lines until it fits.
+// still over 1 MiB loses log lines, then events, then text until it fits.
 constexpr qsizetype kMaxReportEventChars = 1000;
 constexpr qsizetype kMaxReportTextChars = 16000;
 constexpr qsizetype kMaxReportLogChars = 256LL * 1024;
@@ -43,9 +43,11 @@ QJsonArray report_logs(const QStringList& recent_events, const QString& log_text
                        qsizetype max_log_chars = kMaxReportLogChars);
 
 QJsonObject build_report_payload(const QString& event_id, const ReportEvent& event,
-                                 const ReportContext& context, const QString& log_text);
+                                 const ReportContext& context, const QString& log_text,
+                                 qsizetype max_log_chars = kMaxReportLogChars);
 
-// The compact JSON body of the report, at most kMaxReportBodyBytes.
+// The compact JSON body of the report, at most kMaxReportBodyBytes as sent: the log, then the
+// oldest recent events, then the message and stack trace give way until it fits.
 QByteArray bounded_report_body(const QString& event_id, const ReportEvent& event,
                                const ReportContext& context, const QString& log_text);
 

@@ -6,9 +6,16 @@
 #include <QStringList>
 #include <QtGlobal>
 #include <deque>
+#include <optional>
 #include <utility>
+#include <vector>
+
+#include "net/http_exchange.h"
 
 namespace halvark::diagnostics {
+
+struct NativeCrash;
+struct ReportEvent;
 
 struct CrashReporterConfig {
     QString endpoint_url;
@@ -38,6 +45,11 @@ class CrashReporter {
     bool send_event(const QString& level, const QString& message, const QString& exception_type,
                     const QString& stacktrace, bool fatal);
 
+    // Reports earlier runs' native crashes for the signed-in account, each with its own
+    // run's log, and removes each record the service answered (accepted or refused); one it
+    // could not reach stays for a later start. How many were accepted.
+    int send_native_crashes(std::vector<NativeCrash> crashes);
+
     QStringList recent_events() const;
     bool is_sending() const;
 
@@ -45,6 +57,10 @@ class CrashReporter {
     CrashReporter() = default;
 
     void capture_message(const QString& level, const QString& text);
+    // Nothing when no account is signed in (no request then); else the service's answer.
+    std::optional<net::HttpAnswer> post_report(const QString& event_id, const ReportEvent& event,
+                                               const QString& log_text,
+                                               const QByteArray& minidump_base64);
     // Sends the queued reports of critical messages, one after another, from the event loop:
     // a report sent inside the message handler would keep every message logged during its
     // wait out of the handler (Qt does not re-enter it on the same thread).

@@ -4,9 +4,12 @@
 #include <QJsonDocument>
 #include <QMessageBox>
 #include <QStackedWidget>
+#include <QTimer>
 
 #include "app/translator.h"
+#include "diagnostics/crash_reporter.h"
 #include "diagnostics/hwid.h"
+#include "diagnostics/native_crash_records.h"
 #include "net/http_exchange.h"
 #include "net/network_policy.h"
 #include "outside/outside_data.h"
@@ -243,6 +246,16 @@ void MainWindow::show_signed_in(const QString& display_name) {
     }
     screen_stack->setCurrentIndex(0);
     page_stack->setCurrentIndex(1);
+    // Earlier runs' native crashes go out once an account can send them, after the screen.
+    QTimer::singleShot(0, this, [] {
+        static bool sending = false;
+        if (!sending) {
+            sending = true;
+            diagnostics::CrashReporter::instance().send_native_crashes(
+                diagnostics::take_native_crash_records(diagnostics::native_crash_directory()));
+            sending = false;
+        }
+    });
 }
 
 }  // namespace halvark::ui

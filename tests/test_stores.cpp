@@ -5,6 +5,10 @@
 #include <QProcess>
 #include <QtTest>
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 #include "diagnostics/session_log.h"
 #include "storage/cache_folder.h"
 #include "storage/data_folder.h"
@@ -114,6 +118,16 @@ class StoresTest : public QObject {
         QCOMPARE(SettingsStore().game_directory(), profile + "/.halvark");
         QCOMPARE(SessionStore().load()->access_token, QString("tok"));
         QVERIFY(QFile::exists(profile + "/.halvark_launcher/session.json"));
+#ifndef Q_OS_WIN
+        // Bytes that are no UTF-8: the folder they name, not one with U+FFFD in its name.
+        const QByteArray bytes = QFile::encodeName(environment->path()) + "/caf\xe9-\xff";
+        qputenv("APPDATA", bytes);
+        QVERIFY(SessionStore().save({"tok-2", 1900000000}));
+        QCOMPARE(SessionStore().load()->access_token, QString("tok-2"));
+        struct stat saved {};
+        QCOMPARE(::stat(bytes + "/.halvark_launcher/session.json", &saved), 0);
+        QVERIFY(!QDir(environment->path()).entryList().join("").contains(QChar(0xfffd)));
+#endif
     }
 
     // Special files where the stores expect small regular ones: defaults, no hang, no flood.

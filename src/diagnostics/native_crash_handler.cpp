@@ -365,14 +365,16 @@ void on_fatal_signal(int number, siginfo_t* info, void* context) {
         }
         record.add("\ncode=");
         record.add_decimal(info->si_code);
+        // A fault's own address; a signal that was sent carries the sender's id there
+        // instead, so where the thread stood is told.
+        const std::uintptr_t at = faulting_instruction(context);
         record.add("\naddress=");
-        record.add_hex(reinterpret_cast<std::uintptr_t>(info->si_addr));
+        record.add_hex(info->si_code > 0 ? reinterpret_cast<std::uintptr_t>(info->si_addr) : at);
         record.add("\n");
         void* frames[kMaxFrames];
         const int count = backtrace(frames, kMaxFrames);
         // The first frames are this handler and the kernel's trampoline: the stack of
         // interest starts at the instruction that faulted.
-        const std::uintptr_t at = faulting_instruction(context);
         int first = 0;
         while (at != 0 && first < count && reinterpret_cast<std::uintptr_t>(frames[first]) != at) {
             ++first;

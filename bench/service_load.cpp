@@ -63,7 +63,8 @@ Samples measure(int port, const std::string& request, Clock::time_point until, i
     while (Clock::now() < until && static_cast<int>(samples.ms.size()) < at_most) {
         const auto start = Clock::now();
         const int status = exchange("127.0.0.1", port, request, std::chrono::seconds(15));
-        samples.ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        samples.ms.push_back(
+            std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         if (status != 200) {
             ++samples.failed[status];
         }
@@ -186,26 +187,29 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    std::printf("| scenario | attack | news req/s | news p50 / p99 ms | owner sign-in p50 / p99 ms "
-                "| failed news / sign-ins | attacker answers/s |\n|---|---|---|---|---|---|---|\n");
-    const auto scenario = [&](const char* name, const char* size,
-                              const std::function<std::unique_ptr<Attack>(std::atomic<int>&)>& make) {
-        std::atomic<int> answered{0};
-        const std::unique_ptr<Attack> attack = make(answered);
-        std::this_thread::sleep_for(std::chrono::seconds(2));  // the attack in full swing
-        const int answered_before = answered;
-        const auto until = Clock::now() + std::chrono::seconds(seconds);
-        Samples news_samples;
-        std::thread news_thread([&] { news_samples = measure(port, news, until, 1000000); });
-        const Samples sign_ins = measure(port, owner, until, 12);
-        news_thread.join();
-        const double attack_rate = (answered - answered_before) / double(seconds);
-        std::printf("| %s | %s | %.0f | %.1f / %.1f | %.0f / %.0f | %s / %s | %.1f |\n", name, size,
-                    news_samples.ms.size() / double(seconds), news_samples.quantile(0.5),
-                    news_samples.quantile(0.99), sign_ins.quantile(0.5), sign_ins.quantile(0.99),
-                    news_samples.failures().c_str(), sign_ins.failures().c_str(), attack_rate);
-        std::fflush(stdout);
-    };
+    std::printf(
+        "| scenario | attack | news req/s | news p50 / p99 ms | owner sign-in p50 / p99 ms "
+        "| failed news / sign-ins | attacker answers/s |\n|---|---|---|---|---|---|---|\n");
+    const auto scenario =
+        [&](const char* name, const char* size,
+            const std::function<std::unique_ptr<Attack>(std::atomic<int>&)>& make) {
+            std::atomic<int> answered{0};
+            const std::unique_ptr<Attack> attack = make(answered);
+            std::this_thread::sleep_for(std::chrono::seconds(2));  // the attack in full swing
+            const int answered_before = answered;
+            const auto until = Clock::now() + std::chrono::seconds(seconds);
+            Samples news_samples;
+            std::thread news_thread([&] { news_samples = measure(port, news, until, 1000000); });
+            const Samples sign_ins = measure(port, owner, until, 12);
+            news_thread.join();
+            const double attack_rate = (answered - answered_before) / double(seconds);
+            std::printf("| %s | %s | %.0f | %.1f / %.1f | %.0f / %.0f | %s / %s | %.1f |\n", name,
+                        size, news_samples.ms.size() / double(seconds), news_samples.quantile(0.5),
+                        news_samples.quantile(0.99), sign_ins.quantile(0.5),
+                        sign_ins.quantile(0.99), news_samples.failures().c_str(),
+                        sign_ins.failures().c_str(), attack_rate);
+            std::fflush(stdout);
+        };
     scenario("idle", "none", [](std::atomic<int>&) { return std::make_unique<Attack>(); });
     scenario("slow clients", "70 connections from 70 addresses, a header line every 3 s",
              [&](std::atomic<int>&) { return std::make_unique<SlowClients>(port, 70); });

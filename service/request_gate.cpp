@@ -523,7 +523,7 @@ class RequestGate::Reception {
     std::vector<std::shared_ptr<Connection>> returned_;
 };
 
-RequestGate::RequestGate(GateLimits limits)
+RequestGate::RequestGate(const GateLimits& limits)
     : limits_(limits), reception_(std::make_unique<Reception>(limits_)) {}
 
 RequestGate::~RequestGate() = default;

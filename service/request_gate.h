@@ -29,7 +29,7 @@ struct GateLimits {
 // hold only a few connections at once.
 class RequestGate {
   public:
-    explicit RequestGate(GateLimits limits = {});
+    explicit RequestGate(const GateLimits& limits = {});
     ~RequestGate();
     RequestGate(const RequestGate&) = delete;
     RequestGate& operator=(const RequestGate&) = delete;

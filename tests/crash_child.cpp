@@ -25,8 +25,8 @@ __attribute__((noinline, no_sanitize("address", "undefined"))) int fault(const c
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc < 4 ||
-        !halvark::diagnostics::install_native_crash_handler({argv[2], argv[3], "9.9.9", "run.log"})) {
+    if (argc < 4 || !halvark::diagnostics::install_native_crash_handler(
+                        {argv[2], argv[3], "9.9.9", "run.log"})) {
         return 2;
     }
     const int result = fault(argv[1]);

@@ -147,8 +147,11 @@ class CrashReporterTest : public QObject {
         const QString wide(1 << 20, QChar(0x0800));
         QString lone(1 << 20, QChar(0xd800));
         const QString lines = (QString(4000, QChar(1)) + '\n').repeated(500);
-        QTest::newRow("control events") << control << "m" << "" << "older events left out";
-        QTest::newRow("control log") << "e" << "m" << lines << "[log cut at ";
+        QTest::newRow("control events") << control << "m"
+                                        << ""
+                                        << "older events left out";
+        QTest::newRow("control log") << "e"
+                                     << "m" << lines << "[log cut at ";
         QTest::newRow("wide message, control log") << "e" << wide << lines << "[log cut at ";
         QTest::newRow("lone surrogates") << lone << lone << lone.left(4000) << "older events";
         QTest::newRow("everything") << control << control << lines << "older events left out";

@@ -258,8 +258,10 @@ class LaunchScreenTest : public QObject {
             auto* row = static_cast<QWidgetAction*>(entries()[entry])->defaultWidget();
             QTest::mouseMove(row, QPoint(row->width() / 2, row->height() / 2));
             for (QAction* each : entries()) {
-                current.append(
-                    static_cast<QWidgetAction*>(each)->defaultWidget()->property("current").toBool());
+                current.append(static_cast<QWidgetAction*>(each)
+                                   ->defaultWidget()
+                                   ->property("current")
+                                   .toBool());
             }
             QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
         });

@@ -180,9 +180,9 @@ class MainWindowTest : public QObject {
         }
         const auto lock = [&](bool on) {
             for (const QString& path : locked) {
-                QFile::setPermissions(path, on ? QFile::ReadOwner | QFile::ExeOwner
-                                               : QFile::ReadOwner | QFile::WriteOwner |
-                                                     QFile::ExeOwner);
+                QFile::setPermissions(path,
+                                      on ? QFile::ReadOwner | QFile::ExeOwner
+                                         : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
                 QProcess::execute("chattr", {on ? "+i" : "-i", path});
             }
         };

@@ -24,10 +24,11 @@ const QString kPath = QStringLiteral("/api/v1/launcher/crash-report");
 
 // A record as this build's handler writes one.
 QByteArray record(const QString& build_id, const QString& log_name) {
-    return QString("halvark-native-crash 1\nversion=9.9.9\nbuild_id=%1\nlog=%2\nsignal=SIGSEGV\n"
-                   "code=1\naddress=0x0000000000000010\n"
-                   "frame=0x00005555aaaa1234 /opt/halvark/halvark launcher 0x0000000000001234 %1\n"
-                   "frame=0x00007f0000005678 ? 0x00007f0000005678 -\nend\n")
+    return QString(
+               "halvark-native-crash 1\nversion=9.9.9\nbuild_id=%1\nlog=%2\nsignal=SIGSEGV\n"
+               "code=1\naddress=0x0000000000000010\n"
+               "frame=0x00005555aaaa1234 /opt/halvark/halvark launcher 0x0000000000001234 %1\n"
+               "frame=0x00007f0000005678 ? 0x00007f0000005678 -\nend\n")
         .arg(build_id, log_name)
         .toUtf8();
 }
@@ -65,14 +66,20 @@ class NativeCrashTest : public QObject {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("signal");
 #ifdef Q_OS_WIN
-        QTest::newRow("null pointer") << "null" << "EXCEPTION_ACCESS_VIOLATION";
-        QTest::newRow("division trap") << "divide" << "EXCEPTION_INT_DIVIDE_BY_ZERO";
+        QTest::newRow("null pointer") << "null"
+                                      << "EXCEPTION_ACCESS_VIOLATION";
+        QTest::newRow("division trap") << "divide"
+                                       << "EXCEPTION_INT_DIVIDE_BY_ZERO";
 #else
-        QTest::newRow("null pointer") << "null" << "SIGSEGV";
-        QTest::newRow("abort") << "abort" << "SIGABRT";
-        QTest::newRow("division trap") << "divide" << "SIGFPE";
+        QTest::newRow("null pointer") << "null"
+                                      << "SIGSEGV";
+        QTest::newRow("abort") << "abort"
+                               << "SIGABRT";
+        QTest::newRow("division trap") << "divide"
+                                       << "SIGFPE";
 #endif
-        QTest::newRow("no crash") << "exit" << "";
+        QTest::newRow("no crash") << "exit"
+                                  << "";
     }
     void a_real_fault_leaves_its_record() {
         QFETCH(QString, kind);
@@ -95,13 +102,15 @@ class NativeCrashTest : public QObject {
         QVERIFY2(parse_native_crash(read_file(path), &crash), read_file(path).constData());
         QCOMPARE(crash.signal, signal);
         QCOMPARE(crash.log_name, QString("run.log"));
-        QVERIFY(!crash.frames.filter(QRegularExpression(" in crash_child(\\.exe)? \\+0x")).isEmpty());
+        QVERIFY(
+            !crash.frames.filter(QRegularExpression(" in crash_child(\\.exe)? \\+0x")).isEmpty());
 #ifdef Q_OS_WIN
         QVERIFY(QFileInfo(minidump).size() > 0);
 #endif
         // Another build's record: dropped with a line, never sent.
-        QTest::ignoreMessage(QtWarningMsg, "Native crash record child.crash is from another "
-                                           "build: removed");
+        QTest::ignoreMessage(QtWarningMsg,
+                             "Native crash record child.crash is from another "
+                             "build: removed");
         QCOMPARE(send(), 0);
         QVERIFY(!QFile::exists(path) && service->requests().isEmpty());
     }
@@ -117,8 +126,7 @@ class NativeCrashTest : public QObject {
         QCOMPARE(report["level"].toString(), QString("fatal"));
         QVERIFY(report["message"].toString().startsWith("SIGSEGV at 0x0000000000000010"));
         QVERIFY(report["stacktrace"].toString().startsWith(
-            "#0 0x00005555aaaa1234 in halvark launcher +0x0000000000001234 build-id " +
-            own_build));
+            "#0 0x00005555aaaa1234 in halvark launcher +0x0000000000001234 build-id " + own_build));
         const QStringList logs = report["logs"].toVariant().toStringList();
         QVERIFY(logs.contains("===== 2026-01-01_00-00-00.log ====="));
         QVERIFY(logs.contains("the crashed run's last line"));
@@ -155,10 +163,10 @@ class NativeCrashTest : public QObject {
         for (int i = 0; i < 12; ++i) {
             plant(QString("run%1.crash").arg(i, 2, 10, QChar('0')), good, i);
         }
-        for (const char* line : {"damaged.crash is damaged", "garbage.crash is damaged",
-                                 "escaping.crash is damaged", "old.crash is older than 30 days",
-                                 "run11.crash is beyond the newest ten",
-                                 "run10.crash is beyond the newest ten"}) {
+        for (const char* line :
+             {"damaged.crash is damaged", "garbage.crash is damaged", "escaping.crash is damaged",
+              "old.crash is older than 30 days", "run11.crash is beyond the newest ten",
+              "run10.crash is beyond the newest ten"}) {
             QTest::ignoreMessage(QtWarningMsg,
                                  qPrintable(QString("Native crash record %1: removed").arg(line)));
         }

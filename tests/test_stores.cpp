@@ -187,14 +187,15 @@ class StoresTest : public QObject {
 #endif
         const QString root = cache_directory();
         const QString player = environment->path() + "/player";
-        const QStringList planted{"/big.bin", "/sub/big.bin", "/link", "/fifo", "/conf.d/a.conf",
-                                  "/7a.d", "/7b.d/x"};
+        const QStringList planted{"/big.bin",       "/sub/big.bin", "/link",  "/fifo",
+                                  "/conf.d/a.conf", "/7a.d",        "/7b.d/x"};
         for (const QString& name : planted) {
             QVERIFY(testing::write_file(player + name, "mine"));
         }
         QVERIFY(QFile::resize(player + "/big.bin", 40 << 20) &&
                 QFile::resize(player + "/sub/big.bin", 40 << 20));
-        QVERIFY(QFile::remove(player + "/link") && QFile::link(player + "/big.bin", player + "/link"));
+        QVERIFY(QFile::remove(player + "/link") &&
+                QFile::link(player + "/big.bin", player + "/link"));
         QVERIFY(QFile::remove(player + "/fifo") &&
                 QProcess::execute("mkfifo", {player + "/fifo"}) == 0);
         const QString bucket = root + "/news_images/data8/5";

@@ -156,7 +156,7 @@ NativeCrashReport native_crash_report(const NativeCrash& crash) {
 
 }  // namespace
 
-int CrashReporter::send_native_crashes(std::vector<NativeCrash> crashes) {
+int CrashReporter::send_native_crashes(const std::vector<NativeCrash>& crashes) {
     int sent = 0;
     for (const NativeCrash& crash : crashes) {
         const NativeCrashReport report = native_crash_report(crash);

@@ -48,7 +48,7 @@ class CrashReporter {
     // Reports earlier runs' native crashes for the signed-in account, each with its own
     // run's log, and removes each record the service answered (accepted or refused); one it
     // could not reach stays for a later start. How many were accepted.
-    int send_native_crashes(std::vector<NativeCrash> crashes);
+    int send_native_crashes(const std::vector<NativeCrash>& crashes);
 
     QStringList recent_events() const;
     bool is_sending() const;

@@ -132,17 +132,28 @@ void add_image_key(Target& text, HMODULE module) {
 
 const char* exception_name(DWORD code) {
     switch (code) {
-        case EXCEPTION_ACCESS_VIOLATION: return "EXCEPTION_ACCESS_VIOLATION";
-        case EXCEPTION_ILLEGAL_INSTRUCTION: return "EXCEPTION_ILLEGAL_INSTRUCTION";
-        case EXCEPTION_INT_DIVIDE_BY_ZERO: return "EXCEPTION_INT_DIVIDE_BY_ZERO";
-        case EXCEPTION_STACK_OVERFLOW: return "EXCEPTION_STACK_OVERFLOW";
-        case EXCEPTION_IN_PAGE_ERROR: return "EXCEPTION_IN_PAGE_ERROR";
-        case EXCEPTION_PRIV_INSTRUCTION: return "EXCEPTION_PRIV_INSTRUCTION";
-        case EXCEPTION_DATATYPE_MISALIGNMENT: return "EXCEPTION_DATATYPE_MISALIGNMENT";
-        case EXCEPTION_FLT_DIVIDE_BY_ZERO: return "EXCEPTION_FLT_DIVIDE_BY_ZERO";
-        case EXCEPTION_ARRAY_BOUNDS_EXCEEDED: return "EXCEPTION_ARRAY_BOUNDS_EXCEEDED";
-        case 0xC0000409: return "STATUS_STACK_BUFFER_OVERRUN";  // also what abort() raises
-        default: return "EXCEPTION_UNKNOWN";
+        case EXCEPTION_ACCESS_VIOLATION:
+            return "EXCEPTION_ACCESS_VIOLATION";
+        case EXCEPTION_ILLEGAL_INSTRUCTION:
+            return "EXCEPTION_ILLEGAL_INSTRUCTION";
+        case EXCEPTION_INT_DIVIDE_BY_ZERO:
+            return "EXCEPTION_INT_DIVIDE_BY_ZERO";
+        case EXCEPTION_STACK_OVERFLOW:
+            return "EXCEPTION_STACK_OVERFLOW";
+        case EXCEPTION_IN_PAGE_ERROR:
+            return "EXCEPTION_IN_PAGE_ERROR";
+        case EXCEPTION_PRIV_INSTRUCTION:
+            return "EXCEPTION_PRIV_INSTRUCTION";
+        case EXCEPTION_DATATYPE_MISALIGNMENT:
+            return "EXCEPTION_DATATYPE_MISALIGNMENT";
+        case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+            return "EXCEPTION_FLT_DIVIDE_BY_ZERO";
+        case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+            return "EXCEPTION_ARRAY_BOUNDS_EXCEEDED";
+        case 0xC0000409:
+            return "STATUS_STACK_BUFFER_OVERRUN";  // also what abort() raises
+        default:
+            return "EXCEPTION_UNKNOWN";
     }
 }
 
@@ -150,9 +161,9 @@ void add_frame(RecordText& text, DWORD64 address) {
     HMODULE module = nullptr;
     text.add("frame=");
     text.add_hex(static_cast<std::uintptr_t>(address));
-    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           reinterpret_cast<LPCWSTR>(address), &module)) {
+    if (GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(address), &module)) {
         wchar_t path[MAX_PATH];
         const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
         char name[4 * MAX_PATH];
@@ -186,8 +197,8 @@ LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS* pointers) {
     record.add_decimal(static_cast<long long>(exception.ExceptionCode));
     record.add("\naddress=");
     // An access violation's own address is the one it touched; else where it happened.
-    const bool touched = exception.ExceptionCode == EXCEPTION_ACCESS_VIOLATION &&
-                         exception.NumberParameters >= 2;
+    const bool touched =
+        exception.ExceptionCode == EXCEPTION_ACCESS_VIOLATION && exception.NumberParameters >= 2;
     record.add_hex(touched ? static_cast<std::uintptr_t>(exception.ExceptionInformation[1])
                            : reinterpret_cast<std::uintptr_t>(exception.ExceptionAddress));
     record.add("\n");
@@ -258,7 +269,9 @@ std::atomic<int> published_table{-1};
 std::mutex refill_mutex;
 char program_path[256];
 
-void read_build_id(const dl_phdr_info& info, const ElfW(Phdr)& header, char* target) {
+void read_build_id(const dl_phdr_info& info, const ElfW(Phdr) & header, char* target) {
+    // The loader gives the module's base as a number: the notes are mapped there.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     const char* notes = reinterpret_cast<const char*>(info.dlpi_addr + header.p_vaddr);
     std::size_t at = 0;
     while (at + sizeof(ElfW(Nhdr)) <= header.p_memsz) {
@@ -293,8 +306,8 @@ int note_module(dl_phdr_info* info, std::size_t, void* data) {
         const ElfW(Phdr)& header = info->dlpi_phdr[i];
         if (header.p_type == PT_LOAD) {
             module.start = std::min<std::uintptr_t>(module.start, info->dlpi_addr + header.p_vaddr);
-            module.end = std::max<std::uintptr_t>(module.end,
-                                                  info->dlpi_addr + header.p_vaddr + header.p_memsz);
+            module.end = std::max<std::uintptr_t>(
+                module.end, info->dlpi_addr + header.p_vaddr + header.p_memsz);
         } else if (header.p_type == PT_NOTE && module.build_id[0] == '\0') {
             read_build_id(*info, header, module.build_id);
         }

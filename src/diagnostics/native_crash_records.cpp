@@ -17,7 +17,7 @@ namespace halvark::diagnostics {
 
 namespace {
 
-constexpr qint64 kMaxRecordBytes = 64 * 1024;
+constexpr qint64 kMaxRecordBytes = 64LL * 1024;
 constexpr int kMaxRecordFrames = 128;
 QString own_record_path;
 
@@ -95,7 +95,8 @@ bool parse_native_crash(const QByteArray& text, NativeCrash* crash) {
         const QString value = line.mid(equals + 1);
         if (equals < 1) {
             return false;
-        } else if (key == QLatin1String("frame")) {
+        }
+        if (key == QLatin1String("frame")) {
             QString frame;
             if (crash->frames.size() >= kMaxRecordFrames ||
                 !parse_frame(value, static_cast<int>(crash->frames.size()), &frame)) {

@@ -188,7 +188,8 @@ QString collect_log_text(qint32 max_files, qint32* collected) {
     // times with names, and only the newest are ordered. Times, not names: a name shows when
     // a run began by its local clock, which moves back and forth.
     const QString folder = storage::logs_directory();
-    std::vector<outside::FolderFile> logs = outside::list_plain_files(folder, QLatin1String(".log"));
+    std::vector<outside::FolderFile> logs =
+        outside::list_plain_files(folder, QLatin1String(".log"));
     const auto count = static_cast<std::ptrdiff_t>(
         std::min(static_cast<std::size_t>(std::max(max_files, 0)), logs.size()));
     std::partial_sort(logs.begin(), logs.begin() + count, logs.end(),

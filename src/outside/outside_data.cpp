@@ -91,14 +91,14 @@ std::vector<FolderFile> list_plain_files(const QString& folder, QLatin1StringVie
 #if defined(Q_OS_WIN)
     const QString pattern = QDir::toNativeSeparators(folder) + QLatin1String("\\*") + suffix;
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileExW(reinterpret_cast<LPCWSTR>(pattern.utf16()), FindExInfoBasic,
-                                     &found, FindExSearchNameMatch, nullptr,
-                                     FIND_FIRST_EX_LARGE_FETCH);
+    HANDLE search =
+        FindFirstFileExW(reinterpret_cast<LPCWSTR>(pattern.utf16()), FindExInfoBasic, &found,
+                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (search == INVALID_HANDLE_VALUE) {
         return files;
     }
-    constexpr DWORD kNotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT |
-                                FILE_ATTRIBUTE_DEVICE;
+    constexpr DWORD kNotPlain =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
     do {
         const QString name = QString::fromWCharArray(found.cFileName);
         // The pattern also matches the short 8.3 names of longer suffixes.
@@ -120,16 +120,15 @@ std::vector<FolderFile> list_plain_files(const QString& folder, QLatin1StringVie
     const QByteArray wanted(suffix.data(), suffix.size());
     while (const dirent* entry = ::readdir(listing)) {
         const QByteArrayView name(entry->d_name);
-        if (!name.endsWith(wanted) ||
-            (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)) {
+        if (!name.endsWith(wanted) || (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)) {
             continue;
         }
         struct stat status {};
         if (::fstatat(descriptor, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(status.st_mode)) {
-            files.push_back({QFile::decodeName(entry->d_name),
-                             qint64(status.st_mtim.tv_sec) * 1000 +
-                                 status.st_mtim.tv_nsec / 1000000});
+            files.push_back(
+                {QFile::decodeName(entry->d_name),
+                 qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000});
         }
     }
     ::closedir(listing);

@@ -34,11 +34,10 @@ void clear_entry(const QFileInfo& entry, qint64 max_file_bytes) {
     if (!kEntryName.match(entry.fileName()).hasMatch()) {
         return;  // not the cache's: the player's own, whatever it is
     }
-    if (is_link(entry) || (!entry.isFile() && !entry.isDir())) {
-        QFile::remove(entry.filePath());
-    } else if (entry.isDir()) {
+    const bool plain_folder = !is_link(entry) && entry.isDir();
+    if (plain_folder) {
         QDir(entry.filePath()).removeRecursively();  // removes links inside, never their targets
-    } else if (entry.size() > max_file_bytes) {
+    } else if (!entry.isFile() || is_link(entry) || entry.size() > max_file_bytes) {
         QFile::remove(entry.filePath());
     }
 }

@@ -31,8 +31,7 @@ QString folder_by_bytes(const QByteArray& bytes) {
     if (folder < 0 && ::mkdir(bytes.constData(), 0700) == 0) {
         folder = ::open(bytes.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     }
-    const QString path =
-        folder < 0 ? QString() : QStringLiteral("/proc/self/fd/%1").arg(folder);
+    QString path = folder < 0 ? QString() : QStringLiteral("/proc/self/fd/%1").arg(folder);
     opened.emplace(bytes, path);
     return path;
 }

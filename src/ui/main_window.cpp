@@ -1,8 +1,8 @@
 #include "ui/main_window.h"
 
 #include <QDateTime>
-#include <QEvent>
 #include <QDir>
+#include <QEvent>
 #include <QFrame>
 #include <QIcon>
 #include <QMessageBox>

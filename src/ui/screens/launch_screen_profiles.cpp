@@ -42,7 +42,8 @@ void set_elided_text(QLabel* label, const QString& text, int width) {
 // the row, not the menu, gets the pointer's moves, so the menu would not see them.
 class HoverMarksEntry final : public QObject {
   public:
-    HoverMarksEntry(QMenu* menu, QWidgetAction* entry) : QObject(entry), menu_(menu), entry_(entry) {}
+    HoverMarksEntry(QMenu* menu, QWidgetAction* entry)
+        : QObject(entry), menu_(menu), entry_(entry) {}
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {

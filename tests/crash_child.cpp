@@ -5,6 +5,10 @@
 
 #include "diagnostics/native_crash_handler.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 volatile int zero = 0;
@@ -25,6 +29,9 @@ __attribute__((noinline, no_sanitize("address", "undefined"))) int fault(const c
 }  // namespace
 
 int main(int argc, char* argv[]) {
+#ifdef _WIN32
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);  // no debugger, no dialog
+#endif
     if (argc < 4 || !halvark::diagnostics::install_native_crash_handler(
                         {argv[2], argv[3], "9.9.9", "run.log"})) {
         return 2;

@@ -255,14 +255,17 @@ class LaunchScreenTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(screen.get()));
         QList<bool> current;
         QTimer::singleShot(50, [&] {
+            const auto marked = [this](int index) {
+                return static_cast<QWidgetAction*>(entries()[index])
+                    ->defaultWidget()
+                    ->property("current")
+                    .toBool();
+            };
             auto* row = static_cast<QWidgetAction*>(entries()[entry])->defaultWidget();
+            // A real pointer on some platforms (Windows): its move arrives a little later.
             QTest::mouseMove(row, QPoint(row->width() / 2, row->height() / 2));
-            for (QAction* each : entries()) {
-                current.append(static_cast<QWidgetAction*>(each)
-                                   ->defaultWidget()
-                                   ->property("current")
-                                   .toBool());
-            }
+            const bool moved = QTest::qWaitFor([&] { return marked(entry); }, 3000);
+            current = {moved && marked(0), moved && marked(1)};
             QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
         });
         screen->findChild<QPushButton*>("server_profile_dropdown_button")->click();

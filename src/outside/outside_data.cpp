@@ -64,28 +64,6 @@ qint64 saturated_add(qint64 a, qint64 b) {
     return b > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
 }
 
-qint64 modification_ms(const QString& path) {
-#if defined(Q_OS_WIN)
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    const QString native = QDir::toNativeSeparators(path);
-    if (!GetFileAttributesExW(reinterpret_cast<LPCWSTR>(native.utf16()), GetFileExInfoStandard,
-                              &data)) {
-        return -1;
-    }
-    // 100-nanosecond steps since 1601.
-    const quint64 steps =
-        (quint64(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-    constexpr quint64 kUnixEpochSteps = 116444736000000000ULL;
-    return steps < kUnixEpochSteps ? 0 : qint64((steps - kUnixEpochSteps) / 10000);
-#else
-    struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
-        return -1;
-    }
-    return qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000;
-#endif
-}
-
 std::vector<FolderFile> list_plain_files(const QString& folder, QLatin1StringView suffix) {
     std::vector<FolderFile> files;
 #if defined(Q_OS_WIN)
@@ -103,6 +81,7 @@ std::vector<FolderFile> list_plain_files(const QString& folder, QLatin1StringVie
         const QString name = QString::fromWCharArray(found.cFileName);
         // The pattern also matches the short 8.3 names of longer suffixes.
         if ((found.dwFileAttributes & kNotPlain) == 0 && name.endsWith(suffix)) {
+            // 100-nanosecond steps since 1601.
             const quint64 steps = (quint64(found.ftLastWriteTime.dwHighDateTime) << 32) |
                                   found.ftLastWriteTime.dwLowDateTime;
             constexpr quint64 kUnixEpochSteps = 116444736000000000ULL;

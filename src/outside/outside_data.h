@@ -30,17 +30,13 @@ qint64 integral_id(const QJsonValue& value, qint64 fallback = 0);
 // a + b, held at the 64-bit limits instead of overflowing.
 qint64 saturated_add(qint64 a, qint64 b);
 
-// When the file at `path` was last modified, in milliseconds since the epoch (UTC), or -1.
-// Cheap enough to call for every file of a large folder: no local-time conversion.
-qint64 modification_ms(const QString& path);
-
 struct FolderFile {
     QString name;
-    qint64 modified_ms;
+    qint64 modified_ms;  // since the epoch (UTC): no local-time conversion
 };
 
 // The plain files directly in `folder` whose names end with `suffix` (no links, FIFOs or
-// devices), each with its modification time as modification_ms gives it. Reads the folder
+// devices), each with its modification time. Reads the folder
 // once, with no second look-up of each name where the platform lists times with the names.
 std::vector<FolderFile> list_plain_files(const QString& folder, QLatin1StringView suffix);
 

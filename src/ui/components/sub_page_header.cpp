@@ -1,14 +1,38 @@
 #include "ui/components/sub_page_header.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "ui/components/app_button.h"
 
 namespace halvark::ui::components {
+
+namespace {
+
+// Escape that no child of the page took goes back. An open drop-down list or menu is a window
+// of its own: its Escape closes only it and never reaches the page, as a shortcut's would.
+class EscapeGoesBack final : public QObject {
+  public:
+    EscapeGoesBack(QWidget* page, QAbstractButton* back) : QObject(page), back_(back) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+            static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+            back_->click();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    QAbstractButton* back_;
+};
+
+}  // namespace
 
 SubPageHeader add_sub_page_header(QWidget* page, QVBoxLayout* layout,
                                   const std::function<void()>& on_back) {
@@ -18,18 +42,7 @@ SubPageHeader add_sub_page_header(QWidget* page, QVBoxLayout* layout,
     header.back_button->setIcon(QIcon(QStringLiteral(":/assets/png/icons/back.png")));
     header.back_button->setIconSize(QSize(28, 28));
     header.back_button->setFixedSize(34, 34);
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), page);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
-    QObject::connect(escape, &QShortcut::activated, header.back_button,
-                     [back = header.back_button] {
-                         // An open drop-down list or menu is the page's child too: its Escape
-                         // closes only it, and the page keeps its edits.
-                         if (QWidget* popup = QApplication::activePopupWidget()) {
-                             popup->close();
-                             return;
-                         }
-                         back->click();
-                     });
+    page->installEventFilter(new EscapeGoesBack(page, header.back_button));
     // `on_back` is the page's own member, installed after construction.
     QObject::connect(header.back_button, &QPushButton::clicked, page, [&on_back] {
         if (on_back) {

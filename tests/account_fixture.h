@@ -27,8 +27,12 @@ struct AccountFixture {
         service.reply("GET", "/api/launcher/server-profiles", {200, "[]"});
     }
 
+    // Requests after the start wait as long as a loaded machine may need; rows that test a
+    // time-out set their own.
     std::unique_ptr<ui::MainWindow> make_window() {
-        return std::make_unique<ui::MainWindow>(app::load_app_info());
+        auto window = std::make_unique<ui::MainWindow>(app::load_app_info());
+        window->set_account_timeouts({120000, 120000, 120000});
+        return window;
     }
 };
 

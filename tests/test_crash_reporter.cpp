@@ -55,7 +55,7 @@ class CrashReporterTest : public QObject {
         QVERIFY(reporter.recent_events().first().endsWith("[info] event 50"));  // the newest 200
         qCritical("Renderer lost");
         QCOMPARE(service->requests().size(), 0);  // sent from the event loop, not the handler
-        QTRY_COMPARE(service->requests().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(service->requests().size(), 1, kPatienceMs);
         const RecordedRequest request = service->requests().first();
         const QJsonObject payload = body_of(request);
         const QString id = payload.value("event_id").toString();
@@ -106,8 +106,8 @@ class CrashReporterTest : public QObject {
         });
         qCritical("First failure");
         qCritical("Second failure");
-        QTRY_COMPARE(service->requests().size(), 2);
-        QTRY_VERIFY(!reporter.is_sending());
+        QTRY_COMPARE_WITH_TIMEOUT(service->requests().size(), 2, kPatienceMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!reporter.is_sending(), kPatienceMs);
         QTest::qWait(100);
         QCOMPARE(service->requests().size(), 2);
         QCOMPARE(body_of(service->requests()[1]).value("message").toString(),

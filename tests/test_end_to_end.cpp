@@ -34,7 +34,7 @@ class EndToEndTest : public QObject {
     void saved_session_is_resumed_and_a_failure_reported() {
         service.start(HALVARK_SERVICE_PATH,
                       {"--port", "0", "--state", state.path(), "--fail-server-profiles"});
-        QTRY_VERIFY(seen("Listening on") == 1);
+        QTRY_VERIFY_WITH_TIMEOUT(seen("Listening on") == 1, halvark::testing::kPatienceMs);
         const QString url =
             QRegularExpression("http://127\\.0\\.0\\.1:\\d+").match(console).captured();
         const QString session = environment.data_path() + "/session.json";
@@ -56,11 +56,13 @@ class EndToEndTest : public QObject {
             seen("GET /api/v1/player-media/avatars/c7a8e1f2-5b3d-4a69-b0c4-7e2f1d9a8b33 -> 200") >=
                     1 &&
                 seen("GET /media/news/39.png -> 200") == 1,
-            15000);
-        QTRY_COMPARE_WITH_TIMEOUT(seen("GET /api/v1/launcher/auth/me -> 200"), 2, 15000);
+            halvark::testing::kPatienceMs);
+        QTRY_COMPARE_WITH_TIMEOUT(seen("GET /api/v1/launcher/auth/me -> 200"), 2,
+                                  halvark::testing::kPatienceMs);
         QCOMPARE(seen("POST /api/v1/launcher/hwid -> 204"), 1);
         const QDir reports(state.path() + "/reports");
-        QTRY_VERIFY_WITH_TIMEOUT(!reports.entryList({"*.json"}).isEmpty(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(!reports.entryList({"*.json"}).isEmpty(),
+                                 halvark::testing::kPatienceMs);
         const QJsonObject report =
             QJsonDocument::fromJson(
                 read_file(reports.filePath(reports.entryList({"*.json"}).last())))
@@ -68,7 +70,8 @@ class EndToEndTest : public QObject {
         QVERIFY(
             report["message"].toString().startsWith("Server profiles request failed: status=503"));
         QCOMPARE(report["account"].toString(), QString("Patron"));
-        QTRY_VERIFY_WITH_TIMEOUT(launcher_log().contains("[info] HWID submitted\n"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(launcher_log().contains("[info] HWID submitted\n"),
+                                 halvark::testing::kPatienceMs);
         const QString token =
             QJsonDocument::fromJson(read_file(session))["access_token"].toString();
         QVERIFY(!token.isEmpty() && !launcher_log().contains(token.section('.', 2)));

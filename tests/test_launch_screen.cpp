@@ -13,6 +13,7 @@
 #include "app/translator.h"
 #include "image_samples.h"
 #include "storage/data_folder.h"
+#include "test_support.h"
 #include "ui/screens/launch_screen.h"
 #include "ui/screens/pictures.h"
 
@@ -49,7 +50,8 @@ class LaunchScreenTest : public QObject {
     void make_screen() {
         screen = std::make_unique<ui::screens::LaunchScreen>();
         screen->resize(1000, 760);
-        QTRY_VERIFY(!title(0).isEmpty() && !selector().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!title(0).isEmpty() && !selector().isEmpty(),
+                                 testing::kPatienceMs);
     }
     QLabel* label(const QString& name, int index = 0) {
         return screen->findChildren<QLabel*>(name).value(index);
@@ -117,9 +119,11 @@ class LaunchScreenTest : public QObject {
         make_screen();
         const QString at = fixture->service.url("/w.png");
         screen->render_news(array(QString(R"([{"id":1,"images":["%1"]}])").arg(at)));
-        QTRY_COMPARE(picture(0)->pixmap().size(), QSize(496, 170));
+        QTRY_COMPARE_WITH_TIMEOUT(picture(0)->pixmap().size(), QSize(496, 170),
+                                  testing::kPatienceMs);
         screen->render_news(array(QString(R"([{"id":1},{"id":2,"images":["%1"]}])").arg(at)));
-        QTRY_COMPARE(picture(1)->pixmap().size(), QSize(256, 64));
+        QTRY_COMPARE_WITH_TIMEOUT(picture(1)->pixmap().size(), QSize(256, 64),
+                                  testing::kPatienceMs);
         const auto requests = fixture->service.requests_to("GET", "/w.png");
         QCOMPARE(requests.size(), 1);  // the second showing came from the disk cache
         QCOMPARE(requests.first().headers.value("accept"), QString("image/*"));
@@ -138,7 +142,8 @@ class LaunchScreenTest : public QObject {
         QVERIFY(QFile::link("/dev/zero", QFileInfo(entry).path() + "/zero.d"));
         make_screen();
         screen->render_news(array(QString(R"([{"id":1,"images":["%1"]}])").arg(at)));
-        QTRY_COMPARE(picture(0)->pixmap().size(), QSize(496, 170));
+        QTRY_COMPARE_WITH_TIMEOUT(picture(0)->pixmap().size(), QSize(496, 170),
+                                  testing::kPatienceMs);
         QVERIFY(QFileInfo(entry).isFile() || !QFileInfo::exists(entry));
         QVERIFY(!QFileInfo::exists(QFileInfo(entry).path() + "/zero.d"));
     }

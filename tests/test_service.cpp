@@ -106,6 +106,7 @@ class ServiceTest : public QObject {
             QCOMPARE(running.login({{"login", "Rook"}, {"password", "wrong"}}), 401);
         }
         httplib::Client client("127.0.0.1", running.port);
+        client.set_read_timeout(std::chrono::minutes(2));
         const auto refused =
             client.Post("/api/v1/launcher/auth/login", R"({"login":"Rook","password":"rook-pass"})",
                         "application/json");

@@ -84,9 +84,11 @@ class SettingsScreenTest : public QObject {
         auto* language = screen->findChild<QComboBox*>();
         language->setFocus();
         language->showPopup();
-        QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(QApplication::activePopupWidget() != nullptr,
+                                 testing::kPatienceMs);
         QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
-        QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(QApplication::activePopupWidget() == nullptr,
+                                 testing::kPatienceMs);
         QCOMPARE(backs, 0);
         QTest::keyClick(language, Qt::Key_Escape);
         QCOMPARE(backs, 1);

@@ -12,6 +12,10 @@
 
 namespace halvark::testing {
 
+// How long a QTRY_ waits for what the loopback peers do: long enough for a machine whose cores
+// are busy with other work, and never reached by a passing row.
+constexpr int kPatienceMs = 120000;
+
 // A fresh APPDATA and none of the variables the launcher reads from its environment.
 class ScopedEnvironment {
   public:

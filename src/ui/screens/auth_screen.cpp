@@ -65,11 +65,8 @@ AuthScreen::AuthScreen(QWidget* parent) : QWidget(parent) {
     setTabOrder(password_edit, remember_check);
     setTabOrder(remember_check, login_button);
 
+    // The button is the only way to submit: Return in a field does nothing.
     connect(login_button, &QPushButton::clicked, this, [this] { submit(); });
-    // Enter in either field signs in, as in any sign-in form.
-    for (AppLineEdit* field : {nickname_edit, password_edit}) {
-        connect(field, &QLineEdit::returnPressed, login_button, &QPushButton::click);
-    }
     retranslate();
 }
 

@@ -33,7 +33,7 @@ QString yes_no(bool value) {
 }
 
 bool is_valid_colour(const QString& colour) {
-    return !colour.isEmpty() && QColor::isValidColor(colour);
+    return !colour.isEmpty() && QColor::isValidColorName(colour);
 }
 
 QLabel* plain_label(QWidget* parent) {

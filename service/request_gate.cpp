@@ -120,8 +120,25 @@ class BufferedStream final : public httplib::Stream {
 // The routes, answered through httplib's own request parser.
 class Dispatcher final : public httplib::Server {
   public:
-    bool answer(httplib::Stream& stream, bool close_connection, bool& connection_closed) {
-        return process_request(stream, close_connection, connection_closed, nullptr);
+    // httplib 0.11 (Debian 12) asks the stream for the two addresses, 0.18 (Debian 13) is
+    // handed them. A template, so that only the branch of the httplib at hand is compiled.
+    template <typename BufferedStream>
+    bool answer(BufferedStream& stream, bool close_connection, bool& connection_closed) {
+        if constexpr (requires {
+                          this->process_request(stream, close_connection, connection_closed,
+                                                nullptr);
+                      }) {
+            return this->process_request(stream, close_connection, connection_closed, nullptr);
+        } else {
+            std::string remote_ip;
+            std::string local_ip;
+            int remote_port = 0;
+            int local_port = 0;
+            stream.get_remote_ip_and_port(remote_ip, remote_port);
+            stream.get_local_ip_and_port(local_ip, local_port);
+            return this->process_request(stream, remote_ip, remote_port, local_ip, local_port,
+                                         close_connection, connection_closed, nullptr);
+        }
     }
 };
 

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "app/app_info.h"
+#include "app/running_mark.h"
 #include "diagnostics/crash_reporter.h"
 #include "diagnostics/native_crash_handler.h"
 #include "diagnostics/native_crash_records.h"
@@ -15,6 +16,11 @@ int main(int argc, char* argv[]) {
     using diagnostics::CrashReporter;
 
     QApplication application(argc, argv);
+    const app::RunningMark running;
+#ifdef Q_OS_WIN
+    // The style the Windows build is tested with; Windows 11 would pick another under our sheet.
+    QApplication::setStyle(QStringLiteral("windowsvista"));
+#endif
     const app::AppInfo app_info = app::load_app_info();
     const QString version = app_info.version.isEmpty() ? QStringLiteral("0.1.0") : app_info.version;
     QCoreApplication::setApplicationVersion(version);

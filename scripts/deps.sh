@@ -1,19 +1,25 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the launcher, its tests and the local service need; with
-# --windows also those of the Windows cross build, its installer and the Wine runs; with
-# --bench those of the benchmarks.
+# Installs the Debian packages the launcher, its tests and the local service need, by the
+# names of this Debian release (12 or 13); with --cross also those of the Windows cross build
+# and its installer (in the Debian 13 root), with --wine those of the Wine runs, with --bench
+# those of the benchmarks.
 set -euo pipefail
+. /etc/os-release
+clang_runtime=libclang-rt-14-dev
+[ "${VERSION_ID:-12}" -ge 13 ] 2>/dev/null && clang_runtime=libclang-rt-19-dev
 
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-image-formats-plugins qt6-translations-l10n
     libcpp-httplib-dev libssl-dev zlib1g-dev libcurl4-openssl-dev
-    xvfb xdotool imagemagick fonts-dejavu-core
-    clang libclang-rt-14-dev clang-tidy cppcheck
+    xvfb xdotool imagemagick fonts-dejavu-core e2fsprogs
+    clang "$clang_runtime" clang-tidy cppcheck
 )
 
-if [ "${1:-}" = --windows ]; then
-    packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nsis wine wine64 dpkg-dev zip)
+if [ "${1:-}" = --cross ]; then
+    packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nsis dpkg-dev zip)
+elif [ "${1:-}" = --wine ]; then
+    packages+=(wine wine64)
 elif [ "${1:-}" = --bench ]; then
     packages+=(libbenchmark-dev valgrind)
 fi

@@ -192,6 +192,10 @@ class MainWindowTest : public QObject {
             }
         };
         lock(true);
+        if (QFile probe(data("/probe")); probe.open(QIODevice::WriteOnly)) {
+            lock(false);  // root without chattr: nothing here can lock a folder
+            QSKIP("the data folder cannot be locked on this machine");
+        }
         QString told;
         const QPointer<QTimer> waiting = capture_next_message(&told);
         window->handle_sign_out();

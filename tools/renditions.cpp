@@ -39,8 +39,8 @@ bool write_logo(const QString& source_path, const QString& output) {
 
 // NAME.png at `side` pixels and NAME@2x.png at twice that, which QIcon and the style sheet
 // pick by the screen's scale.
-bool write_icon(const QString& svg_directory, const QString& name, int side,
-                const QString& output) {
+bool write_icon(const QString& svg_directory, const QString& name, int side, const QString& output,
+                const QString& output_name) {
     QSvgRenderer renderer(svg_directory + '/' + name + ".svg");
     if (!renderer.isValid()) {
         std::fprintf(stderr, "cannot read the icon %s\n", qPrintable(name));
@@ -53,7 +53,7 @@ bool write_icon(const QString& svg_directory, const QString& name, int side,
         renderer.render(&painter);
         painter.end();
         const QString suffix = scale == 1 ? QString(".png") : QString("@2x.png");
-        if (!write_png(image, output + '/' + name + suffix)) {
+        if (!write_png(image, output + '/' + output_name + suffix)) {
             return false;
         }
     }
@@ -74,15 +74,19 @@ int main(int argc, char* argv[]) {
     if (!QDir().mkpath(output + "/icons") || !write_logo(QString::fromLocal8Bit(argv[1]), output)) {
         return 1;
     }
-    // The sides the icons are drawn at.
+    // The sides the icons are drawn at. The check box's mark fills the indicator's 16-pixel
+    // contents exactly: Qt 6.8 stretches a style sheet's image to that box, 6.4 centres it.
     const struct {
         const char* name;
         int side;
-    } icons[] = {{"back", 28},     {"profile", 18},      {"logout", 18}, {"play", 18},
-                 {"settings", 18}, {"chevron-down", 14}, {"check", 14}};
+        const char* output_name;
+    } icons[] = {{"back", 28, "back"},         {"profile", 18, "profile"},
+                 {"logout", 18, "logout"},     {"play", 18, "play"},
+                 {"settings", 18, "settings"}, {"chevron-down", 14, "chevron-down"},
+                 {"check", 14, "check"},       {"check", 16, "check-box"}};
     for (const auto& icon : icons) {
-        if (!write_icon(svg_directory, QString::fromLatin1(icon.name), icon.side,
-                        output + "/icons")) {
+        if (!write_icon(svg_directory, QString::fromLatin1(icon.name), icon.side, output + "/icons",
+                        QString::fromLatin1(icon.output_name))) {
             return 1;
         }
     }

@@ -16,7 +16,7 @@ int main(int argc, char* argv[]) {
     using diagnostics::CrashReporter;
 
     QApplication application(argc, argv);
-    const app::RunningMark running;
+    [[maybe_unused]] const app::RunningMark running;
 #ifdef Q_OS_WIN
     // The style the Windows build is tested with; Windows 11 would pick another under our sheet.
     QApplication::setStyle(QStringLiteral("windowsvista"));

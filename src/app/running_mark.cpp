@@ -2,11 +2,9 @@
 
 #ifdef Q_OS_WIN
 #include <windows.h>
-#endif
 
 namespace halvark::app {
 
-#ifdef Q_OS_WIN
 // The same name as in packaging/windows/installer.nsi.
 RunningMark::RunningMark()
     : handle(CreateMutexW(nullptr, FALSE, L"Local\\HalvarkLauncherRunning")) {}
@@ -16,9 +14,6 @@ RunningMark::~RunningMark() {
         CloseHandle(handle);
     }
 }
-#else
-RunningMark::RunningMark() = default;
-RunningMark::~RunningMark() = default;
-#endif
 
 }  // namespace halvark::app
+#endif

@@ -9,8 +9,12 @@ namespace halvark::app {
 // old and new files. Linux packages replace files in use safely: nothing to mark there.
 class RunningMark {
   public:
+#ifdef Q_OS_WIN
     RunningMark();
     ~RunningMark();
+#else
+    RunningMark() = default;
+#endif
     RunningMark(const RunningMark&) = delete;
     RunningMark& operator=(const RunningMark&) = delete;
 

@@ -96,7 +96,7 @@ QString app_style_sheet() {
         // Focus in a light border: at least 3:1 against the page and against the checked fill.
         "QCheckBox::indicator:focus, QCheckBox::indicator:checked:focus {border-color: #e6eeff;}"
         "QCheckBox::indicator:checked {background: #2f76f2; border-color: #2f76f2; "
-        "image: url(:/assets/png/icons/check.png);}"
+        "image: url(:/assets/png/icons/check-box.png);}"
         "QCheckBox::indicator:disabled {background: #141d2c; border-color: #2b3a52;}"
         "QCheckBox:disabled {color: #6f7f99;}"
         // Focus is a border in the theme's blue, not the platform's light focus frame.

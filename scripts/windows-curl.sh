@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds libcurl for MinGW-w64 from Debian's source package (TLS through Windows' Schannel),
-# once per machine, beside Qt's cache; prints its prefix.
+# Builds libcurl for MinGW-w64 from Debian 13's source package (TLS through Windows'
+# Schannel), once per machine, beside Qt's cache; prints its prefix. Runs in the Debian 13 root.
 set -euo pipefail
 qt="$1"
 cache="$(dirname "$qt")"
@@ -11,7 +11,29 @@ if [ -f "$prefix/.complete" ]; then
 fi
 work="$cache/curl-work"
 rm -rf "$work" "$prefix" && mkdir -p "$work"
-(cd "$work" && apt-get source -qq curl >/dev/null 2>&1)
+# The archive may lack the files of the newest upload (seen: +deb13u7): then the newest
+# earlier upload of the same release whose files are all there.
+fetch_earlier_upload() {
+    local newest directory mirror base n dsc name
+    newest="$(apt-cache showsrc curl | sed -n 's/^Version: //p' | sort -V | tail -n 1)"
+    directory="$(apt-cache showsrc curl | sed -n 's/^Directory: //p' | head -n 1)"
+    mirror="$(sed -n 's/^URIs: *\(http[^ ]*\/debian\)\/*$/\1/p' /etc/apt/sources.list.d/debian.sources | head -n 1)"
+    base="${newest%u*}u" n="${newest##*u}"
+    while [ "$n" -gt 0 ]; do
+        n=$((n - 1))
+        dsc="curl_${base#*:}$n.dsc"
+        /usr/lib/apt/apt-helper download-file "$mirror/$directory/${dsc//+/%2b}" "$work/$dsc" >/dev/null 2>&1 || continue
+        for name in $(sed -n '/^Checksums-Sha256:/,/^[^ ]/s/^ [0-9a-f]* [0-9]* //p' "$work/$dsc"); do
+            /usr/lib/apt/apt-helper download-file "$mirror/$directory/${name//+/%2b}" "$work/$name" >/dev/null 2>&1 ||
+                continue 2
+        done
+        echo "curl ${base}$n (the archive lacks $newest)" >&2
+        (cd "$work" && dpkg-source --no-check -x "$dsc" >/dev/null)
+        return 0
+    done
+    return 1
+}
+(cd "$work" && apt-get source -qq curl >/dev/null 2>&1) || fetch_earlier_upload
 source_dir="$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'curl-*' | head -1)"
 cmake -S "$source_dir" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$cache/mingw-w64.cmake" -DCMAKE_INSTALL_PREFIX="$prefix" \

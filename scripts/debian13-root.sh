@@ -2,9 +2,9 @@
 # A Debian 13 root, made once per machine from the machine's own Debian source and cached
 # outside the tree, with every package the launcher's builds need inside it (Linux and the
 # Windows cross build). Runs a command in it:
-#   debian13-root.sh COMMAND [ARGS...]   the tree and the shared cache appear inside at their
-#                                        own paths, so paths mean the same inside and out
-#   debian13-root.sh --check             only says whether the root is made already
+#   debian13-root.sh COMMAND [ARGS...]
+# The tree and the shared cache appear inside at their own paths, so paths mean the same
+# inside and out; HALVARK_DEBIAN_MIRROR names the mirror the root comes from.
 set -euo pipefail
 tree="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cache_home="${XDG_CACHE_HOME:-$HOME/.cache}"
@@ -12,15 +12,15 @@ root="${HALVARK_DEBIAN13_ROOT:-$cache_home/halvark-debian13/root}"
 shared_cache="$cache_home/halvark"
 sudo_cmd=""
 [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
-
-[ "${1:-}" = --check ] && { [ -f "$root/.halvark-complete" ]; exit; }
+mirror="$(sed -n 's/^URIs: *\(http[^ ]*\/debian\)\/*$/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -n 1)"
+mirror="${mirror:-http://deb.debian.org/debian}"
 
 # Inside a mount namespace of its own: the mounts end with the command, whatever happens.
 in_root() {
-    $sudo_cmd unshare --mount --propagation private -- /bin/bash -s -- "$root" "$tree" "$shared_cache" "$@" <<'INSIDE'
+    $sudo_cmd unshare --mount --propagation private -- /bin/bash -s -- "$root" "$tree" "$shared_cache" "$mirror" "$@" <<'INSIDE'
 set -euo pipefail
-root="$1" tree="$2" shared_cache="$3"
-shift 3
+root="$1" tree="$2" shared_cache="$3" mirror="$4"
+shift 4
 mount -t proc proc "$root/proc"
 mount --rbind /dev "$root/dev"
 mount -t tmpfs tmpfs "$root/dev/shm"
@@ -30,7 +30,7 @@ mount --bind "$tree" "$root$tree"
 mount --bind "$shared_cache" "$root$shared_cache"
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 exec chroot "$root" /usr/bin/env -i HOME="$HOME" PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    LANG=C.UTF-8 TERM="${TERM:-dumb}" XDG_CACHE_HOME="${shared_cache%/halvark}" \
+    LANG=C.UTF-8 TERM="${TERM:-dumb}" XDG_CACHE_HOME="${shared_cache%/halvark}" HALVARK_DEBIAN_MIRROR="$mirror" \
     /bin/bash -c 'cd "$0" && exec "$@"' "$tree" "$@"
 INSIDE
 }
@@ -41,8 +41,6 @@ if [ ! -f "$root/.halvark-complete" ]; then
         $sudo_cmd apt-get update -qq
         DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq debootstrap
     }
-    mirror="$(sed -n 's/^URIs: *\(http[^ ]*\/debian\)\/*$/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -n 1)"
-    mirror="${mirror:-http://deb.debian.org/debian}"
     echo "Debian 13 root in $root (from $mirror; a few minutes, once)..."
     $sudo_cmd rm -rf "$root" && mkdir -p "$(dirname "$root")"
     $sudo_cmd debootstrap --variant=minbase trixie "$root" "$mirror" >"$root.log" 2>&1 ||

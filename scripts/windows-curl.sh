@@ -14,17 +14,17 @@ rm -rf "$work" "$prefix" && mkdir -p "$work"
 # The archive may lack the files of the newest upload (seen: +deb13u7): then the newest
 # earlier upload of the same release whose files are all there.
 fetch_earlier_upload() {
-    local newest directory mirror base n dsc name
+    local newest directory base n dsc name pool
     newest="$(apt-cache showsrc curl | sed -n 's/^Version: //p' | sort -V | tail -n 1)"
     directory="$(apt-cache showsrc curl | sed -n 's/^Directory: //p' | head -n 1)"
-    mirror="$(sed -n 's/^URIs: *\(http[^ ]*\/debian\)\/*$/\1/p' /etc/apt/sources.list.d/debian.sources | head -n 1)"
+    pool="$HALVARK_DEBIAN_MIRROR/$directory"
     base="${newest%u*}u" n="${newest##*u}"
     while [ "$n" -gt 0 ]; do
         n=$((n - 1))
         dsc="curl_${base#*:}$n.dsc"
-        /usr/lib/apt/apt-helper download-file "$mirror/$directory/${dsc//+/%2b}" "$work/$dsc" >/dev/null 2>&1 || continue
+        /usr/lib/apt/apt-helper download-file "$pool/${dsc//+/%2b}" "$work/$dsc" >/dev/null 2>&1 || continue
         for name in $(sed -n '/^Checksums-Sha256:/,/^[^ ]/s/^ [0-9a-f]* [0-9]* //p' "$work/$dsc"); do
-            /usr/lib/apt/apt-helper download-file "$mirror/$directory/${name//+/%2b}" "$work/$name" >/dev/null 2>&1 ||
+            /usr/lib/apt/apt-helper download-file "$pool/${name//+/%2b}" "$work/$name" >/dev/null 2>&1 ||
                 continue 2
         done
         echo "curl ${base}$n (the archive lacks $newest)" >&2

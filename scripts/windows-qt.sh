@@ -33,8 +33,7 @@ webp_src="$(find "$work" -maxdepth 1 -type d -name 'libwebp-*' | head -1)"
 # Debian 12's qt6-imageformats source, through an apt configuration of its own.
 bookworm="$work/bookworm-apt"
 mkdir -p "$bookworm/lists/partial"
-mirror="$(sed -n 's/^URIs: *\(http[^ ]*\/debian\)\/*$/\1/p' /etc/apt/sources.list.d/debian.sources | head -n 1)"
-echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $mirror bookworm main" >"$bookworm/sources.list"
+echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $HALVARK_DEBIAN_MIRROR bookworm main" >"$bookworm/sources.list"
 bookworm_apt=(-o "Dir::Etc::SourceList=$bookworm/sources.list" -o Dir::Etc::SourceParts=/dev/null -o APT::Sandbox::User=root
     -o "Dir::State::Lists=$bookworm/lists")
 apt-get "${bookworm_apt[@]}" update -qq

@@ -79,14 +79,14 @@ int main(int argc, char* argv[]) {
     const struct {
         const char* name;
         int side;
-        const char* output_name;
-    } icons[] = {{"back", 28, "back"},         {"profile", 18, "profile"},
-                 {"logout", 18, "logout"},     {"play", 18, "play"},
-                 {"settings", 18, "settings"}, {"chevron-down", 14, "chevron-down"},
-                 {"check", 14, "check"},       {"check", 16, "check-box"}};
+        const char* output_name = nullptr;  // the SVG's own name when none
+    } icons[] = {{"back", 28},  {"profile", 18},           {"logout", 18},
+                 {"play", 18},  {"settings", 18},          {"chevron-down", 14},
+                 {"check", 14}, {"check", 16, "check-box"}};
     for (const auto& icon : icons) {
-        if (!write_icon(svg_directory, QString::fromLatin1(icon.name), icon.side, output + "/icons",
-                        QString::fromLatin1(icon.output_name))) {
+        const QString name = QString::fromLatin1(icon.name);
+        if (!write_icon(svg_directory, name, icon.side, output + "/icons",
+                        icon.output_name ? QString::fromLatin1(icon.output_name) : name)) {
             return 1;
         }
     }

@@ -27,15 +27,10 @@ struct HttpAnswer {
     bool succeeded() const { return error.isEmpty() && status >= 200 && status <= 299; }
 };
 
-// The most the status line and headers of one answer may weigh, interim answers included.
-constexpr qint64 kMaxAnswerHeaderBytes = 64LL * 1024;
-
-// Runs `request` in a nested event loop (the window keeps repainting, with a busy cursor)
-// through a client that reads no more than it was asked to: the body up to `max_body_bytes`,
-// the headers up to kMaxAnswerHeaderBytes, for at most `timeout_ms` in all, whatever the
-// answer's status (Qt 6.4 reads a 401 or 407 body, and endless header lines, in a loop that
-// nothing interrupts). TLS is always verified, redirects are followed only within the
-// request's origin, and the connection is closed when the exchange ends.
+// Runs `request` in a nested event loop (the window keeps repainting, with a busy cursor) on
+// the process's HTTP client, as a request that carries a credential: the body up to
+// `max_body_bytes`, for at most `timeout_ms` in all, redirects only within the request's
+// origin, never through a proxy in clear, and the connection closed when the exchange ends.
 HttpAnswer exchange(HttpRequest request, int timeout_ms, qint64 max_body_bytes);
 
 }  // namespace halvark::net

@@ -26,15 +26,7 @@ bool is_plausible_bearer_token(const QString& token);
 // "Bearer <token>" for the Authorization header, or nothing for any other token.
 std::optional<QByteArray> bearer_authorization(const QString& token);
 
-// Aborts `reply` as soon as it announces or delivers more than `max_bytes`.
-void limit_reply_size(QNetworkReply* reply, qint64 max_bytes);
-
-// The body of a finished reply (error statuses included), or nothing when the reply was
-// aborted or brought more than its size limit: a small excess may arrive whole before the
-// limit is seen, and a reply that did must count as failed all the same.
+// The body of a finished reply (error statuses included), or nothing when it was aborted.
 std::optional<QByteArray> read_reply_body(QNetworkReply* reply);
-
-// Why a reply failed: its own error text, or that its answer was too large.
-QString reply_error_text(QNetworkReply* reply);
 
 }  // namespace halvark::net

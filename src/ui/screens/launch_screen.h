@@ -3,13 +3,15 @@
 #include <QIcon>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
 #include <QPixmap>
 #include <QSet>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <optional>
+
+#include "net/bounded_network.h"
+#include "net/network_policy.h"
 
 class QAction;
 class QFrame;
@@ -111,9 +113,9 @@ class LaunchScreen : public QWidget {
     QString avatar_uuid;
     QIcon default_profile_icon;
     // In the screen's object tree, so that its replies can be found from the screen.
-    QNetworkAccessManager avatar_network{this};
-    QNetworkAccessManager news_network{this};
-    QNetworkAccessManager server_profiles_network{this};
+    net::BoundedNetworkAccessManager avatar_network{net::kPictureReplyLimit, this};
+    net::BoundedNetworkAccessManager news_network{net::kPictureReplyLimit, this};
+    net::BoundedNetworkAccessManager server_profiles_network{net::kListReplyLimit, this};
     QNetworkDiskCache* avatar_cache = nullptr;
     QNetworkDiskCache* news_image_cache = nullptr;
     QNetworkDiskCache* server_profile_cache = nullptr;

@@ -8,6 +8,7 @@
 
 #include "app/app_info.h"
 #include "app/translator.h"
+#include "net/bounded_network.h"
 #include "net/network_policy.h"
 #include "outside/outside_data.h"
 #include "ui/components/app_button.h"
@@ -18,8 +19,8 @@ namespace halvark::ui::screens {
 void LaunchScreen::request_news() {
     QNetworkRequest request{QUrl(app::news_list_url())};
     request.setRawHeader("accept", "application/json");
+    request.setAttribute(net::kMaxBodyBytesAttribute, net::kListReplyLimit);
     QNetworkReply* reply = news_network.get(request);
-    net::limit_reply_size(reply, net::kListReplyLimit);
     connect(reply, &QNetworkReply::finished, this, [this, reply] { handle_news_reply(reply); });
 }
 

@@ -15,6 +15,7 @@
 
 #include "app/app_info.h"
 #include "app/translator.h"
+#include "net/bounded_network.h"
 #include "net/network_policy.h"
 #include "outside/outside_data.h"
 #include "ui/components/app_button.h"
@@ -154,8 +155,8 @@ void LaunchScreen::request_server_profiles() {
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                          QNetworkRequest::PreferNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
+    request.setAttribute(net::kMaxBodyBytesAttribute, net::kListReplyLimit);
     QNetworkReply* reply = server_profiles_network.get(request);
-    net::limit_reply_size(reply, net::kListReplyLimit);
     connect(reply, &QNetworkReply::finished, this,
             [this, reply] { handle_server_profiles_reply(reply); });
 }
@@ -170,7 +171,7 @@ void LaunchScreen::handle_server_profiles_reply(QNetworkReply* reply) {
     if (reply->error() != QNetworkReply::NoError || !readable) {
         qCritical().noquote() << QStringLiteral(
                                      "Server profiles request failed: status=%1 error=%2 body=%3")
-                                     .arg(QString::number(status), net::reply_error_text(reply),
+                                     .arg(QString::number(status), reply->errorString(),
                                           excerpt);
         render_server_profiles(QJsonArray());
         return;

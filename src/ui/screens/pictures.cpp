@@ -8,6 +8,7 @@
 #include <QtConcurrent>
 #include <QtEndian>
 
+#include "net/bounded_network.h"
 #include "net/network_policy.h"
 #include "outside/outside_data.h"
 
@@ -107,9 +108,8 @@ QNetworkReply* request_picture(QNetworkAccessManager& network, const QString& ad
     request.setRawHeader("accept", "image/*");
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
-    QNetworkReply* reply = network.get(request);
-    net::limit_reply_size(reply, net::kPictureReplyLimit);
-    return reply;
+    request.setAttribute(net::kMaxBodyBytesAttribute, net::kPictureReplyLimit);
+    return network.get(request);
 }
 
 bool fetch_latest_picture(QObject* receiver, QNetworkAccessManager& network, const QString& address,

@@ -194,12 +194,12 @@ void current_user_worst_case(benchmark::State& state) {
         *ui::screens::LaunchScreen::server_profile_list_from(worst_server_profile_list(), nullptr));
     ui::screens::ProfileScreen profile;
     for (auto _ : state) {
-        const QJsonObject user = ui::user_from_me_body(body);
+        const QJsonObject user = api::user_from_me_body(body);
         profile.set_user(user);
         launch.set_user(user);
     }
     state.counters["roles"] =
-        static_cast<double>(ui::user_from_me_body(body).value("donate_roles").toArray().size());
+        static_cast<double>(api::user_from_me_body(body).value("donate_roles").toArray().size());
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 // The start-up baselines: the least a Qt Widgets program does to paint a 1000x760 window, and
 // (built with HALVARK_TEXT_FIELD) the same window holding one empty line edit, the least any
 // page with text costs: its first text loads the platform's font configuration.
+#include <link.h>
 #include <unistd.h>
 #include <QApplication>
+#include <cstdio>
 #include <QWidget>
 #ifdef HALVARK_TEXT_FIELD
 #include <QLineEdit>
@@ -11,7 +13,15 @@
 
 class Window : public QWidget {
   protected:
-    void paintEvent(QPaintEvent*) override { _exit(0); }
+    // Ends at the first paint, saying how many shared objects it needed for it.
+    void paintEvent(QPaintEvent*) override {
+        int count = 0;
+        dl_iterate_phdr(
+            [](dl_phdr_info*, size_t, void* counted) { return ++*static_cast<int*>(counted), 0; },
+            &count);
+        std::fprintf(stderr, "PROBE objects=%d\n", count);
+        _exit(0);
+    }
 };
 
 int main(int argc, char* argv[]) {

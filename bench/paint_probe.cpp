@@ -2,6 +2,7 @@
 // process as soon as the awaited screen has been painted, printing the peak memory.
 // HALVARK_PROBE=signin waits for the sign-in page, =home for the home screen with its
 // pictures and avatar, =home-bare for the home screen's texts alone.
+#include <link.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QFile>
@@ -21,6 +22,14 @@ QString peak_memory_kb() {
         }
     }
     return QStringLiteral("?");
+}
+
+// Shared objects mapped now, the executable and the probe included.
+int loaded_objects() {
+    int count = 0;
+    dl_iterate_phdr([](dl_phdr_info*, size_t, void* counted) { return ++*static_cast<int*>(counted), 0; },
+                    &count);
+    return count;
 }
 
 bool home_ready(QWidget* window, bool with_pictures) {
@@ -58,8 +67,8 @@ class Probe : public QObject {
                                                       : stack->currentIndex() == 1 &&
                                                             home_ready(window, mode == "home"));
             if (ready) {
-                std::fprintf(stderr, "PROBE peak_kb=%s\n",
-                             qPrintable(peak_memory_kb().section(' ', 0, 0)));
+                std::fprintf(stderr, "PROBE peak_kb=%s objects=%d\n",
+                             qPrintable(peak_memory_kb().section(' ', 0, 0)), loaded_objects());
                 std::fflush(stderr);
                 _exit(0);
             }

@@ -6,6 +6,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray body = fuzz_bytes(data, size);
     using namespace halvark::ui;
+    using namespace halvark::api;
     for (const bool succeeded : {true, false}) {
         const LoginResult result = interpret_login_reply(succeeded, QString(), 401, body);
         if (result.ok && (result.access_token.isEmpty() || result.totp_required)) {

@@ -77,7 +77,7 @@ class AccountRequestsTest : public QObject {
 
     void answers_are_read_leniently() {
         const auto login = [](bool ok, int status, const char* body) {
-            return ui::interpret_login_reply(ok, status == 502 ? "net" : "", status, body);
+            return api::interpret_login_reply(ok, status == 502 ? "net" : "", status, body);
         };
         QCOMPARE(login(true, 200, R"({"access_token":"t","user":{"nickname":"R"}})").nickname, "R");
         QCOMPARE(login(true, 200, R"({"access_token":""})").error_message,
@@ -87,7 +87,7 @@ class AccountRequestsTest : public QObject {
         QVERIFY(login(false, 401, kTotpDemand).totp_required);
         QCOMPARE(login(false, 502, "<html>").error_message, "net");
         QCOMPARE(login(false, 418, "").error_message, "HTTP 418");
-        QCOMPARE(ui::user_from_me_body(R"({"user":{"uuid":"u1"},"x":1})"),
+        QCOMPARE(api::user_from_me_body(R"({"user":{"uuid":"u1"},"x":1})"),
                  (QJsonObject{{"uuid", "u1"}}));
         QCOMPARE(
             ui::display_name_from_token(token_with_payload(R"({"name":"N","nickname":"Nick"})")),

@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QMainWindow>
 
+#include "api/account_api.h"
 #include "app/app_info.h"
 #include "storage/session_store.h"
 #include "storage/settings_store.h"
@@ -25,28 +26,6 @@ struct AccountTimeouts {
     int hwid_ms = 8000;
 };
 
-struct LoginResult {
-    bool ok = false;
-    bool totp_required = false;
-    QString error_message;
-    QString access_token;
-    QString nickname;
-    qint64 expires_in = 0;
-};
-
-// The "detail" (text, or object with "code"/"message") or "message" of an error body.
-struct ServerMessage {
-    QString code;
-    QString message;
-};
-ServerMessage read_server_message(const QByteArray& body);
-
-// What a finished login reply means. `succeeded`: no network error and a 2xx status.
-LoginResult interpret_login_reply(bool succeeded, const QString& network_error_text, int status,
-                                  const QByteArray& body);
-// The user object of a current-user answer: the object itself, or its "user" member.
-QJsonObject user_from_me_body(const QByteArray& body);
-
 // The only top-level window: owns the account state and wires every screen to the
 // services. Screens never call services or each other.
 class MainWindow : public QMainWindow {
@@ -60,7 +39,7 @@ class MainWindow : public QMainWindow {
     void set_account_timeouts(const AccountTimeouts& timeouts) { account_timeouts = timeouts; }
 
     // Account service, each waited for in a nested event loop.
-    LoginResult login_request(const QString& login, const QString& password,
+    api::LoginResult login_request(const QString& login, const QString& password,
                               const QString& totp_code);
     bool perform_login(const QString& login, const QString& password, QString& display_name_out,
                        QString& access_token_out, qint64& expires_at_out);

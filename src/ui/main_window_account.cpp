@@ -1,7 +1,6 @@
 // The main window's requests to the account API: login, current user, hardware id.
 #include <QDateTime>
 #include <QInputDialog>
-#include <QJsonDocument>
 #include <QMessageBox>
 #include <QStackedWidget>
 #include <QTimer>
@@ -23,30 +22,6 @@ namespace halvark::ui {
 
 namespace {
 
-net::HttpRequest json_request(const QByteArray& method, const QString& url) {
-    net::HttpRequest request{
-        method, QUrl(url, QUrl::TolerantMode), {{"accept", "application/json"}}, {}};
-    if (method == "POST") {
-        request.headers.append(
-            qMakePair(QByteArray("Content-Type"), QByteArray("application/json")));
-    }
-    return request;
-}
-
-// The request with the account's token, or nothing for a token no header may carry.
-std::optional<net::HttpRequest> with_token(net::HttpRequest request, const QString& token) {
-    const auto authorization = net::bearer_authorization(token);
-    if (!authorization) {
-        return std::nullopt;
-    }
-    request.headers.append(qMakePair(QByteArray("Authorization"), *authorization));
-    return request;
-}
-
-QByteArray compact(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
-}
-
 // A huge lifetime means the far future, never an overflow.
 qint64 expiry_from(qint64 expires_in) {
     return outside::saturated_add(QDateTime::currentSecsSinceEpoch(),
@@ -64,76 +39,13 @@ void show_login_warning(QWidget* parent, const QString& text) {
 
 }  // namespace
 
-ServerMessage read_server_message(const QByteArray& body) {
-    const QJsonObject object = QJsonDocument::fromJson(body).object();
-    ServerMessage result;
-    const QJsonValue detail = object.value("detail");
-    if (detail.isObject()) {
-        result.code = detail.toObject().value("code").toString();
-        result.message = detail.toObject().value("message").toString();
-    } else if (detail.isString()) {
-        result.message = detail.toString();
-    }
-    if (result.message.isEmpty()) {
-        result.message = object.value("message").toString();
-    }
-    return result;
-}
-
-LoginResult interpret_login_reply(bool succeeded, const QString& network_error_text, int status,
-                                  const QByteArray& body) {
-    const ServerMessage server = read_server_message(body);
-    LoginResult result;
-    if (succeeded) {
-        const QJsonObject object = QJsonDocument::fromJson(body).object();
-        result.access_token = object.value("access_token").toString();
-        result.expires_in = outside::saturated_int64(object.value("expires_in"));
-        const QJsonValue login_user = object.value("user");
-        if (login_user.isObject()) {
-            result.nickname = login_user.toObject().value("nickname").toString();
-        }
-        if (result.access_token.isEmpty()) {
-            result.error_message = server.message.isEmpty()
-                                       ? QStringLiteral("Empty access_token in login response")
-                                       : server.message;
-        } else if (!net::is_plausible_bearer_token(result.access_token)) {
-            result.access_token.clear();
-            result.error_message = QStringLiteral("Invalid access_token in login response");
-        } else {
-            result.ok = true;
-        }
-    } else if (server.code == QLatin1String("totp_required")) {
-        result.totp_required = true;
-        result.error_message = server.message;
-    } else if (!server.message.isEmpty()) {
-        result.error_message = server.message;
-    } else if (!network_error_text.isEmpty()) {
-        result.error_message = network_error_text;
-    } else {
-        result.error_message = QStringLiteral("HTTP %1").arg(status);
-    }
-    return result;
-}
-
-QJsonObject user_from_me_body(const QByteArray& body) {
-    const QJsonObject object = QJsonDocument::fromJson(body).object();
-    const QJsonValue wrapped = object.value("user");
-    return wrapped.isObject() ? wrapped.toObject() : object;
-}
-
-LoginResult MainWindow::login_request(const QString& login, const QString& password,
-                                      const QString& totp_code) {
-    QJsonObject body{{"login", login}, {"password", password}};
-    const QString code = totp_code.trimmed();
-    if (!code.isEmpty()) {
-        body.insert("totp_code", code);
-    }
-    net::HttpRequest request = json_request("POST", app_info.endpoints.login_url);
-    request.body = compact(body);
+api::LoginResult MainWindow::login_request(const QString& login, const QString& password,
+                                           const QString& totp_code) {
     const net::HttpAnswer answer =
-        net::exchange(request, account_timeouts.login_ms, net::kAccountReplyLimit);
+        net::exchange(api::login_request(app_info.endpoints.login_url, login, password, totp_code),
+                      account_timeouts.login_ms, net::kAccountReplyLimit);
     // A too-large answer is no answer: its body is never read.
-    return interpret_login_reply(answer.succeeded(), answer.error, answer.status,
+    return api::interpret_login_reply(answer.succeeded(), answer.error, answer.status,
                                  answer.too_large ? QByteArray() : answer.body);
 }
 
@@ -141,7 +53,7 @@ bool MainWindow::perform_login(const QString& login, const QString& password,
                                QString& display_name_out, QString& access_token_out,
                                qint64& expires_at_out) {
     const auto warn = [this](const QString& text) { show_login_warning(this, text); };
-    const auto accept = [&](const LoginResult& result) {
+    const auto accept = [&](const api::LoginResult& result) {
         const QString nickname = result.nickname.trimmed();
         display_name_out = nickname.isEmpty() ? login : nickname;
         access_token_out = result.access_token;
@@ -153,7 +65,7 @@ bool MainWindow::perform_login(const QString& login, const QString& password,
             auth_screen->set_form_enabled(true);
         }
     };
-    const auto failure_text = [](const LoginResult& result) {
+    const auto failure_text = [](const api::LoginResult& result) {
         return result.error_message.isEmpty() ? app::tr("auth.error_login_failed")
                                               : result.error_message;
     };
@@ -164,7 +76,7 @@ bool MainWindow::perform_login(const QString& login, const QString& password,
     }
     auth_screen->set_form_enabled(false);
     auth_screen->set_waiting(true);
-    const LoginResult first = login_request(login, password, QString());
+    const api::LoginResult first = login_request(login, password, QString());
     auth_screen->set_waiting(false);
     if (first.ok) {
         accept(first);
@@ -187,7 +99,7 @@ bool MainWindow::perform_login(const QString& login, const QString& password,
         return false;
     }
     auth_screen->set_waiting(true);
-    const LoginResult second = login_request(login, password, code);
+    const api::LoginResult second = login_request(login, password, code);
     auth_screen->set_waiting(false);
     enable_form();
     if (second.ok) {
@@ -202,13 +114,13 @@ QJsonObject MainWindow::fetch_me(const QString& token) {
     if (token.trimmed().isEmpty()) {
         return {};
     }
-    const auto request = with_token(json_request("GET", app_info.endpoints.me_url), token);
+    const auto request = api::current_user_request(app_info.endpoints.me_url, token);
     if (!request) {
         return {};
     }
     const net::HttpAnswer answer =
         net::exchange(*request, account_timeouts.me_ms, net::kAccountReplyLimit);
-    return answer.error.isEmpty() ? user_from_me_body(answer.body) : QJsonObject();
+    return answer.error.isEmpty() ? api::user_from_me_body(answer.body) : QJsonObject();
 }
 
 bool MainWindow::submit_hwid(const QString& token) {
@@ -220,11 +132,10 @@ bool MainWindow::submit_hwid(const QString& token) {
     if (hwid.isEmpty()) {
         return false;
     }
-    auto request = with_token(json_request("POST", app_info.endpoints.hwid_url), trimmed_token);
+    const auto request = api::hwid_request(app_info.endpoints.hwid_url, trimmed_token, hwid);
     if (!request) {
         return false;
     }
-    request->body = compact(QJsonObject{{"hwid", hwid}});
     const net::HttpAnswer answer =
         net::exchange(*request, account_timeouts.hwid_ms, net::kAccountReplyLimit);
     if (answer.succeeded()) {

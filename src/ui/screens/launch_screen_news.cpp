@@ -1,14 +1,12 @@
 // Launch screen: the four news cards.
 #include <QDesktopServices>
-#include <QJsonDocument>
 #include <QLabel>
 #include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QUrl>
 
+#include "api/launch_lists.h"
 #include "app/app_info.h"
 #include "app/translator.h"
-#include "net/bounded_network.h"
 #include "net/network_policy.h"
 #include "outside/outside_data.h"
 #include "ui/components/app_button.h"
@@ -17,10 +15,7 @@
 namespace halvark::ui::screens {
 
 void LaunchScreen::request_news() {
-    QNetworkRequest request{QUrl(app::news_list_url())};
-    request.setRawHeader("accept", "application/json");
-    request.setAttribute(net::kMaxBodyBytesAttribute, net::kListReplyLimit);
-    QNetworkReply* reply = news_network.get(request);
+    QNetworkReply* reply = news_network.get(api::news_list_request(app::news_list_url()));
     connect(reply, &QNetworkReply::finished, this, [this, reply] { handle_news_reply(reply); });
 }
 
@@ -32,7 +27,7 @@ void LaunchScreen::handle_news_reply(QNetworkReply* reply) {
 }
 
 QJsonArray LaunchScreen::news_items_from(const QByteArray& body) {
-    return QJsonDocument::fromJson(body).array();
+    return api::news_items_from(body);
 }
 
 void LaunchScreen::render_news(const QJsonArray& array) {

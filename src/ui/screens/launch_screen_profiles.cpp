@@ -13,9 +13,9 @@
 #include <QVBoxLayout>
 #include <QWidgetAction>
 
+#include "api/launch_lists.h"
 #include "app/app_info.h"
 #include "app/translator.h"
-#include "net/bounded_network.h"
 #include "net/network_policy.h"
 #include "outside/outside_data.h"
 #include "ui/components/app_button.h"
@@ -130,33 +130,12 @@ void set_entry_state(QAction* entry, bool current, bool chosen) {
 
 std::optional<QJsonArray> LaunchScreen::server_profile_list_from(const QByteArray& body,
                                                                  QString* parse_error) {
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
-    if (parse_error != nullptr) {
-        *parse_error = error.errorString();
-    }
-    if (document.isArray()) {
-        return document.array();
-    }
-    const QJsonObject object = document.object();
-    if (object.value("items").isArray()) {
-        return object.value("items").toArray();
-    }
-    if (object.value("data").isArray()) {
-        return object.value("data").toArray();
-    }
-    return std::nullopt;
+    return api::server_profile_list_from(body, parse_error);
 }
 
 void LaunchScreen::request_server_profiles() {
-    QNetworkRequest request{QUrl(app::server_profiles_url())};
-    request.setRawHeader("accept", "application/json");
-    request.setRawHeader("user-agent", "HalvarkLauncher/1.0");
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::PreferNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
-    request.setAttribute(net::kMaxBodyBytesAttribute, net::kListReplyLimit);
-    QNetworkReply* reply = server_profiles_network.get(request);
+    QNetworkReply* reply =
+        server_profiles_network.get(api::server_profiles_request(app::server_profiles_url()));
     connect(reply, &QNetworkReply::finished, this,
             [this, reply] { handle_server_profiles_reply(reply); });
 }

@@ -8,9 +8,8 @@
 #include <QtConcurrent>
 #include <QtEndian>
 
-#include "net/bounded_network.h"
+#include "api/launch_lists.h"
 #include "net/network_policy.h"
-#include "outside/outside_data.h"
 
 namespace halvark::ui::screens {
 
@@ -97,19 +96,8 @@ void decode_picture_reply(QObject* receiver, QNetworkReply* reply, QSize target,
 }
 
 QNetworkReply* request_picture(QNetworkAccessManager& network, const QString& address) {
-    const QUrl url(address, QUrl::TolerantMode);
-    if (!net::is_web_address(url)) {
-        // A file: or other local address could block the window on a FIFO or a device.
-        qWarning().noquote() << "Ignored a picture address that is not http(s): scheme="
-                             << outside::cut_service_text(url.scheme(), outside::kServiceLineChars);
-        return nullptr;
-    }
-    QNetworkRequest request{url};
-    request.setRawHeader("accept", "image/*");
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, true);
-    request.setAttribute(net::kMaxBodyBytesAttribute, net::kPictureReplyLimit);
-    return network.get(request);
+    const auto request = api::picture_request(address);
+    return request ? network.get(*request) : nullptr;
 }
 
 bool fetch_latest_picture(QObject* receiver, QNetworkAccessManager& network, const QString& address,

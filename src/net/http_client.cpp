@@ -16,6 +16,7 @@ namespace halvark::net {
 namespace {
 
 constexpr int kMaxRedirects = 5;
+constexpr qint64 kMaxErrorBodyBytes = 64LL * 1024;
 
 bool is_https(const QUrl& url) {
     return url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
@@ -339,7 +340,22 @@ size_t HttpClient::Private::take_body(char* data, size_t size, size_t count, voi
     auto* transfer = static_cast<HttpTransfer*>(user);
     TransferResult& result = transfer->result_;
     const qint64 bytes = static_cast<qint64>(size) * static_cast<qint64>(count);
-    if (result.body.size() + bytes > transfer->request_.max_body_bytes) {
+    if (result.body.isEmpty()) {
+        long status = 0;
+        g_client->d->curl->easy_getinfo(transfer->easy_, CURLINFO_RESPONSE_CODE, &status);
+        transfer->body_limit_ = transfer->request_.max_body_bytes;
+        // Only the account's requests read an error's body; for the rest a page is plenty.
+        if (status >= 400 && !transfer->request_.carries_credential) {
+            transfer->body_limit_ = std::min(transfer->body_limit_, kMaxErrorBodyBytes);
+        }
+        curl_off_t announced = -1;
+        g_client->d->curl->easy_getinfo(transfer->easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T,
+                                        &announced);
+        if (announced > 0 && announced <= transfer->body_limit_) {
+            result.body.reserve(static_cast<qsizetype>(announced));
+        }
+    }
+    if (result.body.size() + bytes > transfer->body_limit_) {
         result.too_large = true;
         return 0;  // ends the transfer
     }

@@ -85,6 +85,7 @@ class HttpTransfer : public QObject {
     void* easy_ = nullptr;
     void* header_list_ = nullptr;
     qint64 header_bytes_ = 0;
+    qint64 body_limit_ = 0;
     int hops_ = 0;
     bool proxied_ = false;
     bool running_ = true;

@@ -80,7 +80,8 @@ void MainWindow::build_ui() {
     page_stack->addWidget(main_page);
 
     setCentralWidget(central);
-    setStyleSheet(app_style_sheet());
+    // The whole look follows with the screens it is for, once the sign-in page is painted.
+    setStyleSheet(sign_in_style_sheet());
 
     auth_screen->set_on_login([this](const QString& login, const QString& password, bool remember) {
         handle_sign_in(login, password, remember);
@@ -93,6 +94,7 @@ void MainWindow::build_main_screens() {
     if (launch_screen != nullptr) {
         return;
     }
+    setStyleSheet(app_style_sheet());
     launch_screen = new screens::LaunchScreen(screen_stack);
     launch_screen->set_server_list_background_enabled(settings.server_list_background_enabled());
     profile_screen = new screens::ProfileScreen(screen_stack);

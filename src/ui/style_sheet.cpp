@@ -1,5 +1,8 @@
 #include "ui/style_sheet.h"
 
+#include <QStringList>
+#include <algorithm>
+
 namespace halvark::ui {
 
 QString app_style_sheet() {
@@ -95,8 +98,8 @@ QString app_style_sheet() {
         "QCheckBox::indicator:hover {border-color: #4788ff;}"
         // Focus in a light border: at least 3:1 against the page and against the checked fill.
         "QCheckBox::indicator:focus, QCheckBox::indicator:checked:focus {border-color: #e6eeff;}"
-        "QCheckBox::indicator:checked {background: #2f76f2; border-color: #2f76f2; "
-        "image: url(:/assets/png/icons/check-box.png);}"
+        // The mark itself is drawn by AppCheckBox.
+        "QCheckBox::indicator:checked {background: #2f76f2; border-color: #2f76f2;}"
         "QCheckBox::indicator:disabled {background: #141d2c; border-color: #2b3a52;}"
         "QCheckBox:disabled {color: #6f7f99;}"
         // Focus is a border in the theme's blue, not the platform's light focus frame.
@@ -137,6 +140,22 @@ QString app_style_sheet() {
         "QMenu::item:selected {background: #2d6cdf;}"
         "QToolTip {background: #121f33; color: #edf3ff; border: 1px solid #31415a; "
         "padding: 4px;}");
+}
+
+QString sign_in_style_sheet() {
+    // Rules naming another page's widgets, a dialog or a popup, which the first frame has not.
+    static const QStringList kLater{"#server_profile", "#news_",   "#launch_",  "#settings_",
+                                    "QMenu",           "QTabBar",  "QTabWidget", "QComboBox",
+                                    "QSpinBox",        "QSlider",  "QDialog",   "QToolTip"};
+    QString kept;
+    for (const QString& rule : app_style_sheet().split(QLatin1Char('}'), Qt::SkipEmptyParts)) {
+        const QString selectors = rule.section(QLatin1Char('{'), 0, 0);
+        if (std::none_of(kLater.cbegin(), kLater.cend(),
+                         [&](const QString& name) { return selectors.contains(name); })) {
+            kept += rule + QLatin1Char('}');
+        }
+    }
+    return kept;
 }
 
 }  // namespace halvark::ui

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/translator.h"
+#include "ui/components/app_check_box.h"
 #include "ui/components/app_button.h"
 #include "ui/components/app_line_edit.h"
 #include "ui/components/form_labels.h"
@@ -53,7 +54,7 @@ AuthScreen::AuthScreen(QWidget* parent) : QWidget(parent) {
     layout->addLayout(form_layout);
 
     auto* row = new QHBoxLayout();
-    remember_check = new QCheckBox(surface);
+    remember_check = new components::AppCheckBox(surface);
     remember_check->setChecked(true);
     login_button = new AppButton(QString(), 0, surface);
     row->addWidget(remember_check);

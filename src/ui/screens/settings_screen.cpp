@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "app/translator.h"
+#include "ui/components/app_check_box.h"
 #include "ui/components/app_button.h"
 #include "ui/components/form_labels.h"
 #include "ui/components/sub_page_header.h"
@@ -135,7 +136,7 @@ void SettingsScreen::build_general_tab() {
     ram_spin_box->setSuffix(" MB");
     ram_spin_box->setMinimumWidth(110);
 
-    auto_ram_check = new QCheckBox(general_tab);
+    auto_ram_check = new components::AppCheckBox(general_tab);
     game_directory_edit = new QLineEdit(general_tab);
     game_directory_edit->setPlaceholderText("~/.halvark");
     browse_button = new AppButton(QString(), 1, general_tab);

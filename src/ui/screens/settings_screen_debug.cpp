@@ -9,6 +9,7 @@
 
 #include "app/translator.h"
 #include "diagnostics/session_log.h"
+#include "ui/components/app_check_box.h"
 #include "ui/components/app_button.h"
 #include "ui/screens/settings_screen.h"
 
@@ -25,9 +26,9 @@ void SettingsScreen::build_debug_tab() {
     debug_hint_label = new QLabel(debug_page);
     debug_hint_label->setWordWrap(true);
     debug_hint_label->setStyleSheet("color: #9fb0cc;");
-    debug_console_check = new QCheckBox(debug_page);
-    debug_network_check = new QCheckBox(debug_page);
-    server_list_background_check = new QCheckBox(debug_page);
+    debug_console_check = new components::AppCheckBox(debug_page);
+    debug_network_check = new components::AppCheckBox(debug_page);
+    server_list_background_check = new components::AppCheckBox(debug_page);
     force_report_button = new AppButton(QString(), 1, debug_page);
     copy_logs_button = new AppButton(QString(), 1, debug_page);
     debug_status_label = new QLabel(debug_page);

@@ -129,7 +129,7 @@ inline QList<HostileAnswer> hostile_answers() {
 inline qint64 resident_bytes() {
 #ifdef Q_OS_WIN
     PROCESS_MEMORY_COUNTERS counters{};
-    K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
     return static_cast<qint64>(counters.WorkingSetSize);
 #else
     QFile statm("/proc/self/statm");

@@ -7,6 +7,10 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 #include "app/translator.h"
 #include "endless_peer.h"
 #include "fake_service.h"
@@ -68,8 +72,10 @@ class HttpClientTest : public QObject {
   private Q_SLOTS:
     // Resolved once per run, so set before the first request.
     void initTestCase() {
-        qputenv("http_proxy", proxy.address().toUtf8());
-        qputenv("no_proxy", "*.direct.test");
+        if (!qEnvironmentVariableIsSet("HALVARK_SYSTEM_PROXY_RUN")) {
+            qputenv("http_proxy", proxy.address().toUtf8());
+            qputenv("no_proxy", "*.direct.test");
+        }
     }
 
     void proxy_rules_data() {
@@ -146,6 +152,62 @@ class HttpClientTest : public QObject {
         QVERIFY(!bypassed.succeeded() && !token.succeeded());
         QCOMPARE(proxy.lines.size(), 1);
         QVERIFY(!proxy.authorized);
+    }
+
+    // Windows: with no proxy variable, the proxy the user set in Windows' own settings, in a
+    // run of its own (the rules are read once per run).
+    void system_proxy_of_the_user() {
+#ifndef Q_OS_WIN
+        QSKIP("only Windows keeps a proxy per user");
+#else
+        if (!qEnvironmentVariableIsSet("HALVARK_SYSTEM_PROXY_RUN")) {
+            QProcess run;
+            QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+            variables.remove("http_proxy");
+            variables.remove("no_proxy");
+            variables.insert("HALVARK_SYSTEM_PROXY_RUN", "1");
+            run.setProcessEnvironment(variables);
+            run.setProcessChannelMode(QProcess::ForwardedChannels);
+            run.start(QCoreApplication::applicationFilePath(), {"system_proxy_of_the_user"});
+            QVERIFY(run.waitForFinished(kPatienceMs));
+            QCOMPARE(run.exitCode(), 0);
+            return;
+        }
+        // What Windows' settings page writes: a version, a counter, the flags (direct, proxy),
+        // then the proxy and the bypass list, each after its length.
+        const QByteArray server = proxy.address().toLatin1();
+        const QByteArray bypass = "*.direct.test;<local>";
+        QByteArray blob;
+        const auto put = [&blob](quint32 value) {
+            blob.append(reinterpret_cast<const char*>(&value), 4);
+        };
+        put(0x46);
+        put(1);
+        put(0x03);
+        put(quint32(server.size()));
+        blob += server;
+        put(quint32(bypass.size()));
+        blob += bypass;
+        put(0);
+        blob += QByteArray(32, '\0');
+        HKEY key = nullptr;
+        QCOMPARE(RegCreateKeyExW(HKEY_CURRENT_USER,
+                                 L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\"
+                                 L"Connections",
+                                 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+                 LONG(ERROR_SUCCESS));
+        RegSetValueExW(key, L"DefaultConnectionSettings", 0, REG_BINARY,
+                       reinterpret_cast<const BYTE*>(blob.constData()), DWORD(blob.size()));
+        RegCloseKey(key);
+        net::BoundedNetworkAccessManager network(1 << 20);
+        const QByteArray answer = fetch(network, "http://pictures.example.test/p.png");
+        RegDeleteKeyValueW(HKEY_CURRENT_USER,
+                           L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections",
+                           L"DefaultConnectionSettings");
+        QCOMPARE(answer, QByteArray("proxied"));
+        QVERIFY(!net::exchange({"GET", QUrl("http://x.direct.test/"), {}, {}}, kPatienceMs, 1).succeeded());
+        QCOMPARE(proxy.lines.size(), 1);
+#endif
     }
 
     void failures_in_the_toolkit_words_data() {

@@ -69,7 +69,7 @@ bool entry_matches(QString entry, const QString& host, int port) {
     const QHostAddress peer(host);
     if (!peer.isNull()) {
         const auto network = QHostAddress::parseSubnet(entry);
-        if (network.first.isNull() == false && entry.contains(QLatin1Char('/'))) {
+        if (!network.first.isNull() && entry.contains(QLatin1Char('/'))) {
             return peer.isInSubnet(network);
         }
         if (const QHostAddress address(entry); !address.isNull()) {

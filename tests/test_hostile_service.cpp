@@ -7,13 +7,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QStackedWidget>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QThread>
 #include <QtTest>
-#include <atomic>
-#include <future>
-#include <thread>
 
 #include "account_fixture.h"
 #include "app/translator.h"
@@ -26,46 +21,6 @@
 using namespace halvark;
 using namespace halvark::testing;
 
-namespace {
-
-// A peer on loopback that sends `head` once to whoever connects, then `repeated` for as
-// long as the client listens: answers no HTTP library would write.
-class EndlessPeer {
-  public:
-    EndlessPeer(const QByteArray& head, const QByteArray& repeated) {
-        std::promise<quint16> listening;
-        auto port = listening.get_future();
-        thread = std::thread([this, head, repeated, listening = std::move(listening)]() mutable {
-            QTcpServer server;
-            server.listen(QHostAddress::LocalHost);
-            listening.set_value(server.serverPort());
-            while (!stop) {
-                if (!server.waitForNewConnection(20)) {
-                    continue;
-                }
-                std::unique_ptr<QTcpSocket> client(server.nextPendingConnection());
-                client->waitForReadyRead(1000);
-                client->write(head);
-                while (!stop && client->state() == QAbstractSocket::ConnectedState) {
-                    client->write(repeated);
-                    client->waitForBytesWritten(100);
-                }
-            }
-        });
-        url = QString("http://127.0.0.1:%1/").arg(port.get());
-    }
-    ~EndlessPeer() {
-        stop = true;
-        thread.join();
-    }
-    QString url;
-
-  private:
-    std::atomic<bool> stop{false};
-    std::thread thread;
-};
-
-}  // namespace
 
 class HostileServiceTest : public QObject {
     Q_OBJECT
@@ -206,45 +161,6 @@ class HostileServiceTest : public QObject {
                                   app::tr("launch.server_profiles_empty"), testing::kPatienceMs);
         QTRY_COMPARE_WITH_TIMEOUT(window->findChild<QLabel*>("news_primary_title")->text(),
                                   app::tr("launch.news_empty"), testing::kPatienceMs);
-    }
-
-    // Answers that never end, as a status Qt 6.4 reads whole by itself or as headers: each
-    // account request gives up on time, and the next one is sent and answered.
-    void stuck_answers_never_hold_the_next_request_data() {
-        QTest::addColumn<QByteArray>("head");
-        QTest::addColumn<QByteArray>("repeated");
-        const QByteArray block(qsizetype(64) * 1024, 'x');
-        QTest::newRow("401, chunked")
-            << QByteArray(
-                   "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Bearer\r\n"
-                   "Transfer-Encoding: chunked\r\n\r\n")
-            << "10000\r\n" + block + "\r\n";
-        QTest::newRow("407, a terabyte announced")
-            << QByteArray(
-                   "HTTP/1.1 407 Proxy Authentication Required\r\n"
-                   "Content-Length: 1099511627776\r\n\r\n")
-            << block;
-        QTest::newRow("one endless header line") << QByteArray("HTTP/1.1 200 OK\r\nX-A: ") << block;
-        QTest::newRow("header lines without end")
-            << QByteArray("HTTP/1.1 200 OK\r\n") << QByteArray("X-A: b\r\n").repeated(4096);
-        QTest::newRow("100 Continue without end")
-            << QByteArray() << QByteArray("HTTP/1.1 100 Continue\r\n\r\n").repeated(1024);
-    }
-    void stuck_answers_never_hold_the_next_request() {
-        QFETCH(QByteArray, head);
-        QFETCH(QByteArray, repeated);
-        EndlessPeer peer(head, repeated);
-        QVERIFY(storage::SessionStore().clear());
-        qputenv("HALVARK_LAUNCHER_LOGIN_URL", peer.url.toUtf8());
-        qputenv("HALVARK_LAUNCHER_ME_URL", peer.url.toUtf8());
-        auto window = fixture->make_window();
-        window->set_account_timeouts({300, 300, 120000});
-        QVERIFY(!failed_sign_in(*window).isEmpty());
-        QCOMPARE(window->fetch_me("tok"), QJsonObject());
-        fixture->service.reply("POST", kHwidPath, {204, QByteArray()});
-        QVERIFY(window->submit_hwid("tok"));  // the client is free for the next request
-        qunsetenv("HALVARK_LAUNCHER_LOGIN_URL");
-        qunsetenv("HALVARK_LAUNCHER_ME_URL");
     }
 
     // Whether the excess is seen while the answer streams in or only once it is whole.

@@ -56,6 +56,16 @@ class HostileAnswersTest : public QObject {
     }
 
   private Q_SLOTS:
+    // What the first screen loads once (fonts, plugins, the HTTP client) is not growth.
+    void initTestCase() {
+        AccountFixture warm;
+        warm.service.reply("GET", "/fine.png", {200, two_colour_png(8, 8, Qt::red, Qt::blue)});
+        ui::screens::LaunchScreen screen;
+        screen.show();
+        screen.render_news({QJsonObject{{"id", 1}, {"images", QJsonArray{warm.service.url("/fine.png")}}}});
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !screen.findChild<QLabel*>("news_primary_image")->pixmap().isNull(), kPatienceMs);
+    }
     void init() {
         fixture = std::make_unique<AccountFixture>();
         idle = resident_bytes();

@@ -148,9 +148,13 @@ Paired run_pairs(const QString& subject, const QProcessEnvironment& subject_envi
         baselines.append(run_process(baseline, baseline_environment).ms);
         ratios.append(subjects.last() / baselines.last());
     }
-    return {median(subjects), median(baselines), median(ratios),
+    return {median(subjects),
+            median(baselines),
+            median(ratios),
             *std::min_element(ratios.begin(), ratios.end()),
-            *std::max_element(ratios.begin(), ratios.end()), subject_objects, baseline_objects};
+            *std::max_element(ratios.begin(), ratios.end()),
+            subject_objects,
+            baseline_objects};
 }
 
 // Instructions executed by `program` until it ends, counted by callgrind (0 without valgrind):

@@ -4,8 +4,8 @@
 #include <link.h>
 #include <unistd.h>
 #include <QApplication>
-#include <cstdio>
 #include <QWidget>
+#include <cstdio>
 #ifdef HALVARK_TEXT_FIELD
 #include <QLineEdit>
 #include <QVBoxLayout>

@@ -27,8 +27,9 @@ QString peak_memory_kb() {
 // Shared objects mapped now, the executable and the probe included.
 int loaded_objects() {
     int count = 0;
-    dl_iterate_phdr([](dl_phdr_info*, size_t, void* counted) { return ++*static_cast<int*>(counted), 0; },
-                    &count);
+    dl_iterate_phdr(
+        [](dl_phdr_info*, size_t, void* counted) { return ++*static_cast<int*>(counted), 0; },
+        &count);
     return count;
 }
 

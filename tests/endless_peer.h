@@ -106,7 +106,8 @@ inline QList<HostileAnswer> hostile_answers() {
     const QByteArray block(qsizetype(64) * 1024, 'x');
     return {
         {"401, chunked without end",
-         "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Bearer\r\nTransfer-Encoding: chunked\r\n\r\n",
+         "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Bearer\r\nTransfer-Encoding: "
+         "chunked\r\n\r\n",
          "10000\r\n" + block + "\r\n", 0},
         {"407, chunked without end",
          "HTTP/1.1 407 Proxy Authentication Required\r\nTransfer-Encoding: chunked\r\n\r\n",

@@ -21,7 +21,6 @@
 using namespace halvark;
 using namespace halvark::testing;
 
-
 class HostileServiceTest : public QObject {
     Q_OBJECT
 

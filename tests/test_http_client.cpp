@@ -37,8 +37,9 @@ class RecordingProxy {
                 const QByteArray head = client->readAll();
                 lines.append(head.left(head.indexOf("\r\n")));
                 authorized |= head.toLower().contains("\nauthorization:");
-                client->write("HTTP/1.1 200 OK\r\nContent-Length: 7\r\nConnection: close\r\n\r\n"
-                              "proxied");
+                client->write(
+                    "HTTP/1.1 200 OK\r\nContent-Length: 7\r\nConnection: close\r\n\r\n"
+                    "proxied");
                 client->disconnectFromHost();
             });
         });
@@ -90,9 +91,8 @@ class HttpClientTest : public QObject {
         QTest::newRow("loopback address") << plain << "http://127.3.4.5/" << QByteArray();
         QTest::newRow("localhost") << plain << "http://LocalHost:9/" << QByteArray();
         QTest::newRow("IPv6 loopback") << plain << "http://[::1]/" << QByteArray();
-        QTest::newRow("lower case first")
-            << QByteArrayList{"http_proxy=l:1", "HTTP_PROXY=u:1"} << "http://x.test/"
-            << QByteArray("http://l:1");
+        QTest::newRow("lower case first") << QByteArrayList{"http_proxy=l:1", "HTTP_PROXY=u:1"}
+                                          << "http://x.test/" << QByteArray("http://l:1");
         QTest::newRow("all_proxy") << QByteArrayList{"ALL_PROXY=socks5h://s:1080"}
                                    << "https://x.test/" << QByteArray("socks5h://s:1080");
         QTest::newRow("no scheme we know")
@@ -104,7 +104,8 @@ class HttpClientTest : public QObject {
         QTest::newRow("host:port") << bypass << "http://c.test:8080/" << QByteArray();
         QTest::newRow("host, other port") << bypass << "http://c.test/" << QByteArray("http://p:1");
         QTest::newRow("network") << bypass << "http://10.9.8.7/" << QByteArray();
-        QTest::newRow("outside the network") << bypass << "http://11.0.0.1/" << QByteArray("http://p:1");
+        QTest::newRow("outside the network")
+            << bypass << "http://11.0.0.1/" << QByteArray("http://p:1");
         QTest::newRow("[IPv6]:port") << bypass << "http://[::2]:81/" << QByteArray();
         QTest::newRow("*") << QByteArrayList{"http_proxy=p:1", "no_proxy=*"} << "http://x.test/"
                            << QByteArray();
@@ -125,15 +126,17 @@ class HttpClientTest : public QObject {
     }
 
     void windows_proxy_settings() {
-        const auto rules = net::ProxyRules::from_windows_settings(
-            "http=h:80;https=s:443", "<local>;*.corp.test;192.168.*");
+        const auto rules = net::ProxyRules::from_windows_settings("http=h:80;https=s:443",
+                                                                  "<local>;*.corp.test;192.168.*");
         QCOMPARE(rules.proxy_for(QUrl("http://x.test/")), QByteArray("http://h:80"));
         QCOMPARE(rules.proxy_for(QUrl("https://x.test/")), QByteArray("http://s:443"));
-        for (const char* direct : {"http://intranet/", "https://a.corp.test/", "http://192.168.1.2/"}) {
+        for (const char* direct :
+             {"http://intranet/", "https://a.corp.test/", "http://192.168.1.2/"}) {
             QVERIFY2(rules.proxy_for(QUrl(direct)).isEmpty(), direct);
         }
-        QCOMPARE(net::ProxyRules::from_windows_settings("one:8080", "").proxy_for(QUrl("https://x/")),
-                 QByteArray("http://one:8080"));
+        QCOMPARE(
+            net::ProxyRules::from_windows_settings("one:8080", "").proxy_for(QUrl("https://x/")),
+            QByteArray("http://one:8080"));
     }
 
     // Through the proxy: a picture; never: loopback, a bypassed name, nor a token over http.
@@ -142,7 +145,8 @@ class HttpClientTest : public QObject {
         service.reply("GET", "/p", {200, "direct"});
         net::BoundedNetworkAccessManager network(1 << 20);
         QCOMPARE(fetch(network, "http://pictures.example.test/p.png"), QByteArray("proxied"));
-        QCOMPARE(proxy.lines.value(0), QByteArray("GET http://pictures.example.test/p.png HTTP/1.1"));
+        QCOMPARE(proxy.lines.value(0),
+                 QByteArray("GET http://pictures.example.test/p.png HTTP/1.1"));
         QCOMPARE(fetch(network, service.url("/p")), QByteArray("direct"));
         const net::HttpAnswer bypassed =
             net::exchange({"GET", QUrl("http://nowhere.direct.test/"), {}, {}}, kPatienceMs, 1024);
@@ -191,21 +195,24 @@ class HttpClientTest : public QObject {
         put(0);
         blob += QByteArray(32, '\0');
         HKEY key = nullptr;
-        QCOMPARE(RegCreateKeyExW(HKEY_CURRENT_USER,
-                                 L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\"
-                                 L"Connections",
-                                 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-                 LONG(ERROR_SUCCESS));
+        QCOMPARE(
+            RegCreateKeyExW(HKEY_CURRENT_USER,
+                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\"
+                            L"Connections",
+                            0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            LONG(ERROR_SUCCESS));
         RegSetValueExW(key, L"DefaultConnectionSettings", 0, REG_BINARY,
                        reinterpret_cast<const BYTE*>(blob.constData()), DWORD(blob.size()));
         RegCloseKey(key);
         net::BoundedNetworkAccessManager network(1 << 20);
         const QByteArray answer = fetch(network, "http://pictures.example.test/p.png");
-        RegDeleteKeyValueW(HKEY_CURRENT_USER,
-                           L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections",
-                           L"DefaultConnectionSettings");
+        RegDeleteKeyValueW(
+            HKEY_CURRENT_USER,
+            L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections",
+            L"DefaultConnectionSettings");
         QCOMPARE(answer, QByteArray("proxied"));
-        QVERIFY(!net::exchange({"GET", QUrl("http://x.direct.test/"), {}, {}}, kPatienceMs, 1).succeeded());
+        QVERIFY(!net::exchange({"GET", QUrl("http://x.direct.test/"), {}, {}}, kPatienceMs, 1)
+                     .succeeded());
         QCOMPARE(proxy.lines.size(), 1);
 #endif
     }
@@ -227,8 +234,10 @@ class HttpClientTest : public QObject {
         const QUrl url(QString("http://127.0.0.1:%1/").arg(closed.serverPort()));
         closed.close();
 #ifdef Q_OS_WIN
-        QEXPECT_FAIL("", "under Wine a refused loopback connect reaches no socket notifier: the "
-                         "exchange ends at its time-out", Continue);
+        QEXPECT_FAIL("",
+                     "under Wine a refused loopback connect reaches no socket notifier: the "
+                     "exchange ends at its time-out",
+                     Continue);
 #endif
         QCOMPARE(net::exchange({"GET", url, {}, {}}, 10000, 1024).error, refused);
         for (int kind = int(net::Failure::ErrorStatus); kind <= int(net::Failure::Unavailable);
@@ -240,7 +249,8 @@ class HttpClientTest : public QObject {
         // A reason phrase of 60,000 characters reaches a box or the log as one short line.
         EndlessPeer peer("HTTP/1.1 500 " + QByteArray(60000, 'x') + "\r\nContent-Length: 0\r\n\r\n",
                          "", 50);
-        const QString error = net::exchange({"GET", QUrl(peer.url), {}, {}}, kPatienceMs, 1024).error;
+        const QString error =
+            net::exchange({"GET", QUrl(peer.url), {}, {}}, kPatienceMs, 1024).error;
         QVERIFY2(error.size() < 600 && !error.contains('\n'), qPrintable(error.left(100)));
         QVERIFY(app::Translator::instance().set_language("en"));
     }
@@ -261,7 +271,8 @@ class HttpClientTest : public QObject {
             service.reply("GET", "/p.png", {200, picture, "image/png"});
             url = service.url("/p.png");
             std::unique_ptr<QNetworkAccessManager> network(
-                stored_by_qt ? new QNetworkAccessManager : new net::BoundedNetworkAccessManager(1 << 20));
+                stored_by_qt ? new QNetworkAccessManager
+                             : new net::BoundedNetworkAccessManager(1 << 20));
             auto* cache = new QNetworkDiskCache(network.get());
             cache->setCacheDirectory(folder.path());
             network->setCache(cache);

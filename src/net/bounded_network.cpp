@@ -68,11 +68,10 @@ QNetworkReply::NetworkError network_error(Failure failure, int status) {
 
 // The headers a cache keeps: the answer's own, not those of the connection.
 bool is_cached_header(const QByteArray& name) {
-    static const QList<QByteArray> kHopByHop{"connection",          "keep-alive",
-                                             "proxy-authenticate",  "proxy-authorization",
-                                             "te",                  "trailer",
-                                             "transfer-encoding",   "upgrade",
-                                             "set-cookie"};
+    static const QList<QByteArray> kHopByHop{
+        "connection",          "keep-alive", "proxy-authenticate",
+        "proxy-authorization", "te",         "trailer",
+        "transfer-encoding",   "upgrade",    "set-cookie"};
     return !kHopByHop.contains(name.toLower());
 }
 
@@ -201,12 +200,14 @@ class BoundedReply final : public QNetworkReply {
         meta.setSaveToDisk(true);
         const QByteArray modified = header_value(result.headers, "last-modified");
         if (!modified.isEmpty()) {
-            meta.setLastModified(QDateTime::fromString(QString::fromLatin1(modified), Qt::RFC2822Date));
+            meta.setLastModified(
+                QDateTime::fromString(QString::fromLatin1(modified), Qt::RFC2822Date));
         }
         const QByteArray expires = header_value(result.headers, "expires");
         if (const qsizetype at = control.indexOf("max-age="); at >= 0) {
             bool number = false;
-            const qint64 seconds = control.mid(at + 8).split(',').first().trimmed().toLongLong(&number);
+            const qint64 seconds =
+                control.mid(at + 8).split(',').first().trimmed().toLongLong(&number);
             if (number) {
                 meta.setExpirationDate(QDateTime::currentDateTimeUtc().addSecs(seconds));
             }
@@ -269,7 +270,8 @@ QNetworkReply* BoundedNetworkAccessManager::createRequest(Operation operation,
         return reply;
     }
     const auto load = static_cast<QNetworkRequest::CacheLoadControl>(
-        request.attribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferNetwork)
+        request
+            .attribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferNetwork)
             .toInt());
     QAbstractNetworkCache* disk = cache();
     QNetworkCacheMetaData meta;

@@ -6,8 +6,8 @@
 namespace halvark::net {
 
 // The request attribute that bounds one reply's body below its manager's bound.
-constexpr auto kMaxBodyBytesAttribute = static_cast<QNetworkRequest::Attribute>(
-    QNetworkRequest::User + 1);
+constexpr auto kMaxBodyBytesAttribute =
+    static_cast<QNetworkRequest::Attribute>(QNetworkRequest::User + 1);
 
 // A network manager whose every exchange runs on the process's bounded HTTP client. Its disk
 // cache (setCache) serves and stores as the toolkit's own would, in the same format, so the

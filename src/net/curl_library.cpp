@@ -9,10 +9,10 @@ namespace halvark::net {
 
 namespace {
 
-// Where the build found it first: the packaged library sits beside the executable on Windows.
+// The name the Windows package ships first, then the names other builds of it take.
 QStringList library_names() {
 #ifdef Q_OS_WIN
-    return {QStringLiteral("libcurl-4"), QStringLiteral("libcurl-x64"), QStringLiteral("libcurl")};
+    return {QStringLiteral("libcurl"), QStringLiteral("libcurl-4"), QStringLiteral("libcurl-x64")};
 #else
     return {QStringLiteral("libcurl.so.4")};
 #endif
@@ -33,21 +33,21 @@ const CurlLibrary* load() {
         }
     }
     static CurlLibrary curl{};
-    const bool complete =
-        library.isLoaded() && resolve(library, "curl_global_init", curl.global_init) &&
-        resolve(library, "curl_easy_init", curl.easy_init) &&
-        resolve(library, "curl_easy_cleanup", curl.easy_cleanup) &&
-        resolve(library, "curl_easy_setopt", curl.easy_setopt) &&
-        resolve(library, "curl_easy_getinfo", curl.easy_getinfo) &&
-        resolve(library, "curl_multi_init", curl.multi_init) &&
-        resolve(library, "curl_multi_cleanup", curl.multi_cleanup) &&
-        resolve(library, "curl_multi_setopt", curl.multi_setopt) &&
-        resolve(library, "curl_multi_add_handle", curl.multi_add_handle) &&
-        resolve(library, "curl_multi_remove_handle", curl.multi_remove_handle) &&
-        resolve(library, "curl_multi_socket_action", curl.multi_socket_action) &&
-        resolve(library, "curl_multi_info_read", curl.multi_info_read) &&
-        resolve(library, "curl_slist_append", curl.slist_append) &&
-        resolve(library, "curl_slist_free_all", curl.slist_free_all);
+    const bool complete = library.isLoaded() &&
+                          resolve(library, "curl_global_init", curl.global_init) &&
+                          resolve(library, "curl_easy_init", curl.easy_init) &&
+                          resolve(library, "curl_easy_cleanup", curl.easy_cleanup) &&
+                          resolve(library, "curl_easy_setopt", curl.easy_setopt) &&
+                          resolve(library, "curl_easy_getinfo", curl.easy_getinfo) &&
+                          resolve(library, "curl_multi_init", curl.multi_init) &&
+                          resolve(library, "curl_multi_cleanup", curl.multi_cleanup) &&
+                          resolve(library, "curl_multi_setopt", curl.multi_setopt) &&
+                          resolve(library, "curl_multi_add_handle", curl.multi_add_handle) &&
+                          resolve(library, "curl_multi_remove_handle", curl.multi_remove_handle) &&
+                          resolve(library, "curl_multi_socket_action", curl.multi_socket_action) &&
+                          resolve(library, "curl_multi_info_read", curl.multi_info_read) &&
+                          resolve(library, "curl_slist_append", curl.slist_append) &&
+                          resolve(library, "curl_slist_free_all", curl.slist_free_all);
     if (!complete) {
         qWarning().noquote() << "No HTTP client: libcurl could not be loaded:"
                              << library.errorString();

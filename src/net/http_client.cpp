@@ -230,11 +230,10 @@ void HttpClient::Private::collect_finished() {
             continue;
         }
         const QUrl target = transfer->request_.url.resolved(QUrl::fromEncoded(location));
-        const bool allowed =
-            is_web_address(target) &&
-            (transfer->request_.carries_credential
-                 ? same_origin(transfer->origin_, target)
-                 : !(is_https(transfer->request_.url) && !is_https(target)));
+        const bool allowed = is_web_address(target) &&
+                             (transfer->request_.carries_credential
+                                  ? same_origin(transfer->origin_, target)
+                                  : !(is_https(transfer->request_.url) && !is_https(target)));
         if (!allowed) {
             transfer->finish(Failure::InsecureRedirect);
             continue;

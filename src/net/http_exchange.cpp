@@ -15,9 +15,13 @@ HttpAnswer exchange(HttpRequest request, int timeout_ms, qint64 max_body_bytes) 
     if (has_cursor) {
         QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
     }
-    TransferRequest transfer_request{std::move(request.method), std::move(request.url),
-                                     std::move(request.headers), std::move(request.body),
-                                     max_body_bytes, timeout_ms, true};
+    TransferRequest transfer_request{std::move(request.method),
+                                     std::move(request.url),
+                                     std::move(request.headers),
+                                     std::move(request.body),
+                                     max_body_bytes,
+                                     timeout_ms,
+                                     true};
     const std::unique_ptr<HttpTransfer> transfer(
         HttpClient::instance().start(std::move(transfer_request)));
     QEventLoop loop;

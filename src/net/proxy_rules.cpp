@@ -83,8 +83,8 @@ bool entry_matches(QString entry, const QString& host, int port) {
         return QRegularExpression(QRegularExpression::wildcardToRegularExpression(
                                       entry, QRegularExpression::UnanchoredWildcardConversion),
                                   QRegularExpression::CaseInsensitiveOption)
-                   .match(QRegularExpression::anchoredPattern(host))
-                   .hasMatch();
+            .match(QRegularExpression::anchoredPattern(host))
+            .hasMatch();
     }
     if (entry.startsWith(QLatin1Char('.'))) {
         entry = entry.mid(1);
@@ -126,8 +126,7 @@ ProxyRules windows_rules() {
 ProxyRules ProxyRules::from_variables(const Variable& variable) {
     const auto read = [&variable](const char* name) {
         const QByteArray lower = variable(name).trimmed();
-        return lower.isEmpty() ? variable(QByteArray(name).toUpper().constData()).trimmed()
-                               : lower;
+        return lower.isEmpty() ? variable(QByteArray(name).toUpper().constData()).trimmed() : lower;
     };
     ProxyRules rules;
     const QByteArray all = proxy_address(read("all_proxy"));
@@ -171,8 +170,8 @@ const ProxyRules& ProxyRules::current() {
     static const ProxyRules rules = [] {
         const auto variable = [](const char* name) { return qgetenv(name); };
 #ifdef Q_OS_WIN
-        for (const char* name : {"http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY",
-                                 "HTTPS_PROXY", "ALL_PROXY"}) {
+        for (const char* name :
+             {"http_proxy", "https_proxy", "all_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY"}) {
             if (!qgetenv(name).trimmed().isEmpty()) {
                 return from_variables(variable);
             }
@@ -190,9 +189,8 @@ bool ProxyRules::bypasses(const QUrl& url) const {
     if (is_loopback(host)) {
         return true;
     }
-    const int port = url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0
-                                  ? 443
-                                  : 80);
+    const int port =
+        url.port(url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 ? 443 : 80);
     return std::any_of(bypass_.cbegin(), bypass_.cend(),
                        [&](const QString& entry) { return entry_matches(entry, host, port); });
 }

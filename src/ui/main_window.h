@@ -40,7 +40,7 @@ class MainWindow : public QMainWindow {
 
     // Account service, each waited for in a nested event loop.
     api::LoginResult login_request(const QString& login, const QString& password,
-                              const QString& totp_code);
+                                   const QString& totp_code);
     bool perform_login(const QString& login, const QString& password, QString& display_name_out,
                        QString& access_token_out, qint64& expires_at_out);
     QJsonObject fetch_me(const QString& access_token);

@@ -46,7 +46,7 @@ api::LoginResult MainWindow::login_request(const QString& login, const QString& 
                       account_timeouts.login_ms, net::kAccountReplyLimit);
     // A too-large answer is no answer: its body is never read.
     return api::interpret_login_reply(answer.succeeded(), answer.error, answer.status,
-                                 answer.too_large ? QByteArray() : answer.body);
+                                      answer.too_large ? QByteArray() : answer.body);
 }
 
 bool MainWindow::perform_login(const QString& login, const QString& password,

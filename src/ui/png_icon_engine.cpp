@@ -12,6 +12,15 @@ constexpr int kSmallMasterSize = 256;
 
 }  // namespace
 
+QPixmap png_rendition(const QString& one_x, const QString& two_x, qreal device_pixel_ratio) {
+    const bool high_density = device_pixel_ratio > 1.0;
+    QImageReader reader(high_density ? two_x : one_x, "png");
+    reader.setAutoDetectImageFormat(false);
+    QPixmap pixmap = QPixmap::fromImage(reader.read());
+    pixmap.setDevicePixelRatio(high_density ? 2.0 : 1.0);
+    return pixmap;
+}
+
 PngIconEngine::PngIconEngine(QString path) : path_(std::move(path)) {}
 
 QImage PngIconEngine::decode(const QSize& size) const {

@@ -144,9 +144,9 @@ QString app_style_sheet() {
 
 QString sign_in_style_sheet() {
     // Rules naming another page's widgets, a dialog or a popup, which the first frame has not.
-    static const QStringList kLater{"#server_profile", "#news_",   "#launch_",  "#settings_",
-                                    "QMenu",           "QTabBar",  "QTabWidget", "QComboBox",
-                                    "QSpinBox",        "QSlider",  "QDialog",   "QToolTip"};
+    static const QStringList kLater{"#server_profile", "#news_",  "#launch_",   "#settings_",
+                                    "QMenu",           "QTabBar", "QTabWidget", "QComboBox",
+                                    "QSpinBox",        "QSlider", "QDialog",    "QToolTip"};
     QString kept;
     for (const QString& rule : app_style_sheet().split(QLatin1Char('}'), Qt::SkipEmptyParts)) {
         const QString selectors = rule.section(QLatin1Char('{'), 0, 0);

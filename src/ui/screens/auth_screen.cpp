@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 
 #include "app/translator.h"
-#include "ui/components/app_check_box.h"
 #include "ui/components/app_button.h"
+#include "ui/components/app_check_box.h"
 #include "ui/components/app_line_edit.h"
 #include "ui/components/form_labels.h"
 #include "ui/screens/auth_logo.h"

@@ -150,8 +150,7 @@ void LaunchScreen::handle_server_profiles_reply(QNetworkReply* reply) {
     if (reply->error() != QNetworkReply::NoError || !readable) {
         qCritical().noquote() << QStringLiteral(
                                      "Server profiles request failed: status=%1 error=%2 body=%3")
-                                     .arg(QString::number(status), reply->errorString(),
-                                          excerpt);
+                                     .arg(QString::number(status), reply->errorString(), excerpt);
         render_server_profiles(QJsonArray());
         return;
     }

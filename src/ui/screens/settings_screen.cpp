@@ -17,8 +17,8 @@
 #include <algorithm>
 
 #include "app/translator.h"
-#include "ui/components/app_check_box.h"
 #include "ui/components/app_button.h"
+#include "ui/components/app_check_box.h"
 #include "ui/components/form_labels.h"
 #include "ui/components/sub_page_header.h"
 

@@ -9,8 +9,8 @@
 
 #include "app/translator.h"
 #include "diagnostics/session_log.h"
-#include "ui/components/app_check_box.h"
 #include "ui/components/app_button.h"
+#include "ui/components/app_check_box.h"
 #include "ui/screens/settings_screen.h"
 
 namespace halvark::ui::screens {

@@ -18,6 +18,7 @@
 #include "storage/session_store.h"
 #include "storage/settings_store.h"
 #include "ui/memory_limits.h"
+#include "ui/screens/auth_logo.h"
 #include "ui/screens/auth_screen.h"
 #include "ui/screens/launch_screen.h"
 #include "ui/screens/settings_screen.h"
@@ -260,6 +261,29 @@ class MainWindowTest : public QObject {
         app::Translator::instance().set_language("en");
         start();  // the next start takes the saved language
         QCOMPARE(app::Translator::instance().language(), QString("ru"));
+    }
+
+    // The logo's raw build-time renditions: the right one per scale, read as pixels.
+    void sign_in_logo_at_each_scale_data() {
+        QTest::addColumn<qreal>("ratio");
+        QTest::newRow("scale 1") << 1.0;
+        QTest::newRow("scale 1.5") << 1.5;
+        QTest::newRow("scale 2") << 2.0;
+    }
+    void sign_in_logo_at_each_scale() {
+        QFETCH(qreal, ratio);
+        const QImage logo = ui::screens::sign_in_logo(ratio).toImage();
+        const int scale = ratio > 1.0 ? 2 : 1;
+        QCOMPARE(logo.size(), QSize(160, 90) * scale);
+        QCOMPARE(logo.devicePixelRatio(), qreal(scale));
+        int opaque = 0;
+        for (int y = 0; y < logo.height(); ++y) {
+            for (int x = 0; x < logo.width(); ++x) {
+                opaque += qAlpha(logo.pixel(x, y)) == 255;
+            }
+        }
+        QVERIFY2(opaque > logo.width() * logo.height() / 20, qPrintable(QString::number(opaque)));
+        QVERIFY(opaque < logo.width() * logo.height());  // its transparent surround survived
     }
 };
 

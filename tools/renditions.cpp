@@ -1,8 +1,11 @@
 // Build step: the pictures the launcher shows, at the sizes it shows them, so that it needs
 // neither the SVG module nor a large decode at run time: the sign-in logo (160 and 320
-// pixels wide, smoothly scaled from the 1920-pixel artwork) and every icon at 1x and 2x.
+// pixels wide, smoothly scaled from the 1920-pixel artwork, as raw pixels: the first frame
+// shows it, and even its small PNG cost 2 M instructions to decode) and every icon at 1x
+// and 2x.
 // Usage: renditions LOGO.png SVG_DIRECTORY OUTPUT_DIRECTORY
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
@@ -21,6 +24,27 @@ bool write_png(const QImage& image, const QString& path) {
     return true;
 }
 
+// The layout ui::raw_rendition reads: width and height (32-bit little-endian), then the rows
+// of premultiplied ARGB32 pixels.
+bool write_raw(const QImage& image, const QString& path) {
+    const QImage pixels = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QByteArray bytes;
+    for (const quint32 side : {quint32(pixels.width()), quint32(pixels.height())}) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes.append(char((side >> shift) & 0xff));
+        }
+    }
+    for (int y = 0; y < pixels.height(); ++y) {
+        bytes.append(reinterpret_cast<const char*>(pixels.constScanLine(y)), pixels.width() * 4);
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
 bool write_logo(const QString& source_path, const QString& output) {
     const QImage source(source_path);
     if (source.isNull() || source.width() < 1) {
@@ -30,7 +54,7 @@ bool write_logo(const QString& source_path, const QString& output) {
     for (const int width : {160, 320}) {
         const QImage scaled = source.scaled(width, source.height() * width / source.width(),
                                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        if (!write_png(scaled, output + QString("/logo-%1.png").arg(width))) {
+        if (!write_raw(scaled, output + QString("/logo-%1.argb").arg(width))) {
             return false;
         }
     }

@@ -1,5 +1,5 @@
 // Crashes for real, with the native crash handler installed: what test_native_crash checks.
-//   crash_child null|abort|divide|exit RECORD MINIDUMP
+//   crash_child null|call-null|abort|divide|exit RECORD MINIDUMP
 #include <cstdlib>
 #include <cstring>
 
@@ -13,12 +13,15 @@ namespace {
 
 volatile int zero = 0;
 volatile int seven = 7;  // not 1: the compiler turns 1 / x into comparisons
+int (*volatile no_function)() = nullptr;
 
 // Uninstrumented, so that the processor itself traps, as it would in a release build.
 __attribute__((noinline, no_sanitize("address", "undefined"))) int fault(const char* kind) {
     if (std::strcmp(kind, "null") == 0) {
         // cppcheck-suppress nullPointer
         *static_cast<volatile int*>(nullptr) = 1;  // the fault this program exists for
+    } else if (std::strcmp(kind, "call-null") == 0) {
+        return no_function() + 1;  // a call, not a jump: the caller's frame stays
     } else if (std::strcmp(kind, "abort") == 0) {
         std::abort();
     } else if (std::strcmp(kind, "divide") == 0) {

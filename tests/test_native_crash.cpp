@@ -68,11 +68,15 @@ class NativeCrashTest : public QObject {
 #ifdef Q_OS_WIN
         QTest::newRow("null pointer") << "null"
                                       << "EXCEPTION_ACCESS_VIOLATION";
+        QTest::newRow("call through a null pointer") << "call-null"
+                                                     << "EXCEPTION_ACCESS_VIOLATION";
         QTest::newRow("division trap") << "divide"
                                        << "EXCEPTION_INT_DIVIDE_BY_ZERO";
 #else
         QTest::newRow("null pointer") << "null"
                                       << "SIGSEGV";
+        QTest::newRow("call through a null pointer") << "call-null"
+                                                     << "SIGSEGV";
         QTest::newRow("abort") << "abort"
                                << "SIGABRT";
         QTest::newRow("division trap") << "divide"
@@ -102,8 +106,13 @@ class NativeCrashTest : public QObject {
         QVERIFY2(parse_native_crash(read_file(path), &crash), read_file(path).constData());
         QCOMPARE(crash.signal, signal);
         QCOMPARE(crash.log_name, QString("run.log"));
-        QVERIFY(
-            !crash.frames.filter(QRegularExpression(" in crash_child(\\.exe)? \\+0x")).isEmpty());
+        const QRegularExpression in_child(" in crash_child(\\.exe)? \\+0x");
+        QVERIFY(!crash.frames.filter(in_child).isEmpty());
+        if (kind == "call-null") {  // the fault at 0, then the function that called it
+            QVERIFY2(crash.frames.size() > 2 && crash.frames[0].contains(" in ? +0x") &&
+                         crash.frames[1].contains(in_child) && crash.frames[2].contains(in_child),
+                     qPrintable(crash.frames.join('\n')));
+        }
 #ifdef Q_OS_WIN
         QVERIFY(QFileInfo(minidump).size() > 0);
 #endif

@@ -204,7 +204,9 @@ LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS* pointers) {
     record.add("\n");
 #if defined(_M_X64) || defined(__x86_64__)
     CONTEXT context = *pointers->ContextRecord;
-    for (int i = 0; i < kMaxFrames && context.Rip != 0; ++i) {
+    // A call through a null pointer faults at 0: that frame is told too, and its caller is
+    // found as a leaf function's would be.
+    for (int i = 0; i < kMaxFrames && (i == 0 || context.Rip != 0); ++i) {
         add_frame(record, context.Rip);
         DWORD64 image_base = 0;
         PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(context.Rip, &image_base, nullptr);
@@ -357,6 +359,38 @@ std::uintptr_t faulting_instruction(void* context) {
 #endif
 }
 
+// The interrupted thread's stack pointer and instruction, as the fault left them.
+std::uintptr_t saved_stack_pointer = 0;
+
+std::uintptr_t unwind_from_caller_of_null(void* context, std::uintptr_t at) {
+#if defined(__x86_64__)
+    greg_t* registers = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
+    if (at == 0 && registers[REG_RSP] != 0) {
+        saved_stack_pointer = static_cast<std::uintptr_t>(registers[REG_RSP]);
+        const std::uintptr_t caller = *reinterpret_cast<const std::uintptr_t*>(saved_stack_pointer);
+        registers[REG_RIP] = static_cast<greg_t>(caller);
+        registers[REG_RSP] = static_cast<greg_t>(saved_stack_pointer + sizeof caller);
+        return caller;
+    }
+#else
+    (void)context;
+#endif
+    return at;
+}
+
+void restore_interrupted_context(void* context, std::uintptr_t at) {
+#if defined(__x86_64__)
+    greg_t* registers = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
+    if (at == 0 && saved_stack_pointer != 0) {
+        registers[REG_RIP] = 0;
+        registers[REG_RSP] = static_cast<greg_t>(saved_stack_pointer);
+    }
+#else
+    (void)context;
+    (void)at;
+#endif
+}
+
 void restore_previous_actions() {
     for (int i = 0; i < kSignalCount; ++i) {
         sigaction(kSignals[i], &previous_actions[i], nullptr);
@@ -384,18 +418,27 @@ void on_fatal_signal(int number, siginfo_t* info, void* context) {
         record.add("\naddress=");
         record.add_hex(info->si_code > 0 ? reinterpret_cast<std::uintptr_t>(info->si_addr) : at);
         record.add("\n");
+        // A call through a null pointer stands at 0, where no unwinder goes on: for the
+        // walk, the interrupted context is made to have returned to its caller (restored
+        // afterwards, as the fault must come again where it was).
+        const std::uintptr_t resume = unwind_from_caller_of_null(context, at);
         void* frames[kMaxFrames];
         const int count = backtrace(frames, kMaxFrames);
+        restore_interrupted_context(context, at);
         // The first frames are this handler and the kernel's trampoline: the stack of
         // interest starts at the instruction that faulted.
         int first = 0;
-        while (at != 0 && first < count && reinterpret_cast<std::uintptr_t>(frames[first]) != at) {
+        while (resume != 0 && first < count &&
+               reinterpret_cast<std::uintptr_t>(frames[first]) != resume) {
             ++first;
+        }
+        if (at == 0 && resume != 0) {
+            add_frame(record, 0);
         }
         if (first == count) {
             first = 0;
-            if (at != 0) {
-                add_frame(record, at);
+            if (resume != 0) {
+                add_frame(record, resume);
             }
         }
         for (int i = first; i < count; ++i) {

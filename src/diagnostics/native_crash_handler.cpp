@@ -161,9 +161,10 @@ void add_frame(RecordText& text, DWORD64 address) {
     HMODULE module = nullptr;
     text.add("frame=");
     text.add_hex(static_cast<std::uintptr_t>(address));
-    if (GetModuleHandleExW(
-            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            reinterpret_cast<LPCWSTR>(address), &module)) {
+    // Address 0 would be taken as "no address": the program's own image.
+    if (address != 0 && GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                           reinterpret_cast<LPCWSTR>(address), &module)) {
         wchar_t path[MAX_PATH];
         const DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
         char name[4 * MAX_PATH];

@@ -35,7 +35,8 @@ bool write_raw(const QImage& image, const QString& path) {
         }
     }
     for (int y = 0; y < pixels.height(); ++y) {
-        bytes.append(reinterpret_cast<const char*>(pixels.constScanLine(y)), pixels.width() * 4);
+        bytes.append(reinterpret_cast<const char*>(pixels.constScanLine(y)),
+                     qsizetype(pixels.width()) * 4);
     }
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {

@@ -368,9 +368,12 @@ std::uintptr_t unwind_from_caller_of_null(void* context, std::uintptr_t at) {
     greg_t* registers = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
     if (at == 0 && registers[REG_RSP] != 0) {
         saved_stack_pointer = static_cast<std::uintptr_t>(registers[REG_RSP]);
+        // The stack pointer is an address: the return address the call pushed is there.
+        // NOLINTNEXTLINE(performance-no-int-to-ptr)
         const std::uintptr_t caller = *reinterpret_cast<const std::uintptr_t*>(saved_stack_pointer);
+        const std::uintptr_t above = saved_stack_pointer + sizeof caller;
         registers[REG_RIP] = static_cast<greg_t>(caller);
-        registers[REG_RSP] = static_cast<greg_t>(saved_stack_pointer + sizeof caller);
+        registers[REG_RSP] = static_cast<greg_t>(above);
         return caller;
     }
 #else

@@ -1,7 +1,6 @@
 #include "app/app_info.h"
 
 #include <QCoreApplication>
-#include <QProcessEnvironment>
 #include <QSettings>
 
 namespace halvark::app {
@@ -10,7 +9,7 @@ namespace {
 
 // Unset means default; a variable set to the empty string is taken as it is.
 QString from_environment(const char* name, const QString& fallback) {
-    return QProcessEnvironment::systemEnvironment().value(QString::fromLatin1(name), fallback);
+    return qEnvironmentVariableIsSet(name) ? qEnvironmentVariable(name) : fallback;
 }
 
 // QSettings splits an unquoted value at its commas ("Halvark, Inc." becomes a list): join

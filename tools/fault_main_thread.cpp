@@ -27,32 +27,28 @@ DWORD process_named(const char* image_name) {
     return found;
 }
 
-// The thread that began first: the one running main() and the event loop.
-DWORD main_thread_of(DWORD process) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    DWORD found = 0;
-    ULONGLONG earliest = ~0ULL;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        if (entry.th32OwnerProcessID != process) {
-            continue;
-        }
-        HANDLE thread = OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID);
-        FILETIME created{}, exited{}, kernel{}, user{};
-        if (thread != nullptr && GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
-            const ULONGLONG at = (ULONGLONG(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-            if (at < earliest) {
-                earliest = at;
-                found = entry.th32ThreadID;
-            }
-        }
-        if (thread != nullptr) {
-            CloseHandle(thread);
-        }
+// The thread that owns the program's visible window: the one running main() and the event
+// loop (thread creation times do not tell it under Wine).
+struct WindowSearch {
+    DWORD process = 0;
+    DWORD thread = 0;
+};
+
+BOOL CALLBACK note_window(HWND window, LPARAM search_address) {
+    auto* search = reinterpret_cast<WindowSearch*>(search_address);
+    DWORD process = 0;
+    const DWORD thread = GetWindowThreadProcessId(window, &process);
+    if (process == search->process && IsWindowVisible(window)) {
+        search->thread = thread;
+        return FALSE;
     }
-    CloseHandle(snapshot);
-    return found;
+    return TRUE;
+}
+
+DWORD main_thread_of(DWORD process) {
+    WindowSearch search{process, 0};
+    EnumWindows(note_window, reinterpret_cast<LPARAM>(&search));
+    return search.thread;
 }
 
 }  // namespace
@@ -65,7 +61,7 @@ int main(int argc, char* argv[]) {
     const DWORD process_id = process_named(argv[1]);
     const DWORD thread_id = process_id != 0 ? main_thread_of(process_id) : 0;
     if (thread_id == 0) {
-        std::fprintf(stderr, "no running %s\n", argv[1]);
+        std::fprintf(stderr, "no running %s with a window\n", argv[1]);
         return 1;
     }
     HANDLE process = OpenProcess(PROCESS_VM_WRITE | PROCESS_VM_OPERATION, FALSE, process_id);

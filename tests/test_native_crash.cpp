@@ -145,6 +145,28 @@ class NativeCrashTest : public QObject {
         QCOMPARE(service->requests().size(), 1);
     }
 
+    // The minidump beside a record goes along when the report's bound leaves room for it.
+    void the_minidump_goes_along_or_is_said_to_be_left_out_data() {
+        QTest::addColumn<int>("bytes");
+        QTest::newRow("small") << 1000;
+        QTest::newRow("over the bound") << (2 << 20);
+    }
+    void the_minidump_goes_along_or_is_said_to_be_left_out() {
+        QFETCH(int, bytes);
+        const QByteArray minidump(bytes, 'M');
+        plant("dumped.crash", record(own_build, ""));
+        QVERIFY(write_file(folder() + "/dumped.dmp", minidump));
+        QCOMPARE(send(), 1);
+        const QJsonObject report = QJsonDocument::fromJson(service->requests()[0].body).object();
+        const bool fits = bytes < (1 << 20) / 2;
+        QCOMPARE(report["minidump_base64"].toString().toLatin1(),
+                 fits ? minidump.toBase64() : QByteArray());
+        QCOMPARE(report["minidump_left_out"].toString(),
+                 fits ? QString()
+                      : QString("a minidump of %1 bytes, over the report's bound").arg(bytes));
+        QVERIFY(!QFile::exists(folder() + "/dumped.dmp"));
+    }
+
     // Refused: gone all the same. Not reached, or nobody signed in: kept for later.
     void a_record_waits_only_for_a_service_it_cannot_reach() {
         plant("a.crash", record(own_build, ""));

@@ -161,13 +161,8 @@ int CrashReporter::send_native_crashes(const std::vector<NativeCrash>& crashes) 
     for (const NativeCrash& crash : crashes) {
         const NativeCrashReport report = native_crash_report(crash);
         const QString event_id = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        QByteArray minidump;
-        if (!crash.minidump_path.isEmpty()) {
-            minidump = outside::read_regular_file(crash.minidump_path, kMaxReportBodyBytes)
-                           .value_or(QByteArray())
-                           .toBase64();
-        }
-        const auto answer = post_report(event_id, report.event, report.log_text, minidump);
+        const auto answer =
+            post_report(event_id, report.event, report.log_text, crash.minidump_path);
         if (!answer) {
             break;  // signed out meanwhile: the rest wait for the next sign-in
         }
@@ -200,7 +195,7 @@ bool CrashReporter::send_event(const QString& level, const QString& message,
 std::optional<net::HttpAnswer> CrashReporter::post_report(const QString& event_id,
                                                           const ReportEvent& event,
                                                           const QString& log_text,
-                                                          const QByteArray& minidump_base64) {
+                                                          const QString& minidump_path) {
     QString endpoint;
     QString token;
     ReportContext context;
@@ -217,15 +212,23 @@ std::optional<net::HttpAnswer> CrashReporter::post_report(const QString& event_i
         return std::nullopt;
     }
     QByteArray body = bounded_report_body(event_id, event, context, log_text);
-    if (!minidump_base64.isEmpty()) {
-        // One more member, where the bound leaves room for it; else a word that it was left out.
+    const qint64 minidump_bytes = minidump_path.isEmpty() ? 0 : QFileInfo(minidump_path).size();
+    if (minidump_bytes > 0) {
+        // Base64 makes four bytes of three: a larger file cannot fit, and is not read.
+        const QByteArray minidump_base64 =
+            minidump_bytes <= kMaxReportBodyBytes / 4 * 3
+                ? outside::read_regular_file(minidump_path, kMaxReportBodyBytes)
+                      .value_or(QByteArray())
+                      .toBase64()
+                : QByteArray();
         QJsonObject payload = QJsonDocument::fromJson(body).object();
-        if (body.size() + minidump_base64.size() + 32 <= kMaxReportBodyBytes) {
+        if (!minidump_base64.isEmpty() &&
+            body.size() + minidump_base64.size() + 32 <= kMaxReportBodyBytes) {
             payload.insert("minidump_base64", QString::fromLatin1(minidump_base64));
         } else {
             payload.insert("minidump_left_out",
-                           QStringLiteral("%1 bytes in base64, over the report's bound")
-                               .arg(minidump_base64.size()));
+                           QStringLiteral("a minidump of %1 bytes, over the report's bound")
+                               .arg(minidump_bytes));
         }
         body = QJsonDocument(payload).toJson(QJsonDocument::Compact);
     }

@@ -58,9 +58,10 @@ class CrashReporter {
 
     void capture_message(const QString& level, const QString& text);
     // Nothing when no account is signed in (no request then); else the service's answer.
+    // A minidump goes along when it fits the report's bound; else a word that it was left out.
     std::optional<net::HttpAnswer> post_report(const QString& event_id, const ReportEvent& event,
                                                const QString& log_text,
-                                               const QByteArray& minidump_base64);
+                                               const QString& minidump_path = QString());
     // Sends the queued reports of critical messages, one after another, from the event loop:
     // a report sent inside the message handler would keep every message logged during its
     // wait out of the handler (Qt does not re-enter it on the same thread).

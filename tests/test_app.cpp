@@ -45,17 +45,15 @@ class AppTest : public QObject {
     // Unset means the built-in address; any text set is taken as it is, wide text too.
     void endpoints_from_the_environment() {
         const testing::ScopedEnvironment environment;
-        const QString built_in = app::load_app_info().endpoints.me_url;
-        QVERIFY(built_in.endsWith("/api/v1/launcher/auth/me"));
-        testing::set_environment("HALVARK_LAUNCHER_API_URL",
-                                 QString::fromUtf8("http://пример.test"));
+        QVERIFY(app::load_app_info().endpoints.me_url.endsWith("/api/v1/launcher/auth/me"));
+        testing::set_environment("HALVARK_LAUNCHER_API_URL", QString::fromUtf8("http://пример"));
         testing::set_environment("HALVARK_LAUNCHER_ME_URL", "http://127.0.0.1:1/me");
         const app::Endpoints endpoints = app::load_app_info().endpoints;
         QCOMPARE(endpoints.me_url, QString("http://127.0.0.1:1/me"));
-        QCOMPARE(endpoints.hwid_url, QString::fromUtf8("http://пример.test/api/v1/launcher/hwid"));
+        QCOMPARE(endpoints.hwid_url, QString::fromUtf8("http://пример/api/v1/launcher/hwid"));
 #ifndef Q_OS_WIN  // Windows has no empty variables: setting one to "" removes it
         qputenv("HALVARK_LAUNCHER_LOGIN_URL", "");
-        QCOMPARE(app::load_app_info().endpoints.login_url, QString());
+        QVERIFY(app::load_app_info().endpoints.login_url.isEmpty());
 #endif
     }
 

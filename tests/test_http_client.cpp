@@ -185,31 +185,26 @@ class HttpClientTest : public QObject {
         const auto put = [&blob](quint32 value) {
             blob.append(reinterpret_cast<const char*>(&value), 4);
         };
-        put(0x46);
-        put(1);
-        put(0x03);
-        put(quint32(server.size()));
+        for (const quint32 value : {0x46U, 1U, 0x03U, quint32(server.size())}) {
+            put(value);
+        }
         blob += server;
         put(quint32(bypass.size()));
         blob += bypass;
         put(0);
         blob += QByteArray(32, '\0');
+        const wchar_t* connections =
+            L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
         HKEY key = nullptr;
-        QCOMPARE(
-            RegCreateKeyExW(HKEY_CURRENT_USER,
-                            L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\"
-                            L"Connections",
-                            0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-            LONG(ERROR_SUCCESS));
+        QCOMPARE(RegCreateKeyExW(HKEY_CURRENT_USER, connections, 0, nullptr, 0, KEY_WRITE, nullptr,
+                                 &key, nullptr),
+                 LONG(ERROR_SUCCESS));
         RegSetValueExW(key, L"DefaultConnectionSettings", 0, REG_BINARY,
                        reinterpret_cast<const BYTE*>(blob.constData()), DWORD(blob.size()));
         RegCloseKey(key);
         net::BoundedNetworkAccessManager network(1 << 20);
         const QByteArray answer = fetch(network, "http://pictures.example.test/p.png");
-        RegDeleteKeyValueW(
-            HKEY_CURRENT_USER,
-            L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections",
-            L"DefaultConnectionSettings");
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, connections, L"DefaultConnectionSettings");
         QCOMPARE(answer, QByteArray("proxied"));
         QVERIFY(!net::exchange({"GET", QUrl("http://x.direct.test/"), {}, {}}, kPatienceMs, 1)
                      .succeeded());

@@ -278,7 +278,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(logo.size(), QSize(160, 90) * scale);
         QCOMPARE(logo.devicePixelRatio(), qreal(scale));
         const auto* pixels = reinterpret_cast<const QRgb*>(logo.constBits());
-        const qsizetype area = logo.width() * logo.height(),
+        const qsizetype area = qsizetype(logo.width()) * logo.height(),
                         opaque = std::count_if(pixels, pixels + area,
                                                [](QRgb pixel) { return qAlpha(pixel) == 255; });
         QVERIFY2(opaque > area / 20 && opaque < area, qPrintable(QString::number(opaque)));

@@ -85,12 +85,14 @@ class HttpClientTest : public QObject {
         QTest::addColumn<QByteArray>("proxy");
         const QByteArrayList plain{"http_proxy=p:3128", "https_proxy=http://s:3129"};
         const QByteArrayList bypass{"HTTP_PROXY=p:1",
-                                    "NO_PROXY=.a.test, *.b.test,c.test:8080,10.0.0.0/8,[::2]:81"};
+                                    "NO_PROXY=.a.test, *.b.test,c.test:8080,10.0.0.0/8,[::2]:81,"
+                                    "192.168/16,172.16.0.0/255.240.0.0,fd00::/8"};
         QTest::newRow("plain") << plain << "http://x.test/" << QByteArray("http://p:3128");
         QTest::newRow("https") << plain << "https://x.test/" << QByteArray("http://s:3129");
         QTest::newRow("loopback address") << plain << "http://127.3.4.5/" << QByteArray();
         QTest::newRow("localhost") << plain << "http://LocalHost:9/" << QByteArray();
         QTest::newRow("IPv6 loopback") << plain << "http://[::1]/" << QByteArray();
+        QTest::newRow("mapped loopback") << plain << "http://[::ffff:127.0.0.1]/" << QByteArray();
         QTest::newRow("lower case first") << QByteArrayList{"http_proxy=l:1", "HTTP_PROXY=u:1"}
                                           << "http://x.test/" << QByteArray("http://l:1");
         QTest::newRow("all_proxy") << QByteArrayList{"ALL_PROXY=socks5h://s:1080"}
@@ -107,6 +109,11 @@ class HttpClientTest : public QObject {
         QTest::newRow("outside the network")
             << bypass << "http://11.0.0.1/" << QByteArray("http://p:1");
         QTest::newRow("[IPv6]:port") << bypass << "http://[::2]:81/" << QByteArray();
+        for (const char* direct : {"192.168.5.5", "172.31.0.1", "[fd12::1]", "[::ffff:10.1.1.1]"}) {
+            QTest::newRow(direct) << bypass << QString("http://%1/").arg(direct) << QByteArray();
+        }
+        QTest::newRow("outside the netmask")
+            << bypass << "http://172.32.0.1/" << QByteArray("http://p:1");
         QTest::newRow("*") << QByteArrayList{"http_proxy=p:1", "no_proxy=*"} << "http://x.test/"
                            << QByteArray();
     }

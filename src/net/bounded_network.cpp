@@ -299,4 +299,11 @@ QNetworkReply* BoundedNetworkAccessManager::createRequest(Operation operation,
     return reply;
 }
 
+std::optional<QByteArray> read_reply_body(QNetworkReply* reply) {
+    if (!reply->isOpen()) {
+        return std::nullopt;
+    }
+    return reply->readAll();
+}
+
 }  // namespace halvark::net

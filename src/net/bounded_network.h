@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QNetworkAccessManager>
 #include <QNetworkRequest>
+#include <optional>
+
+class QNetworkReply;
 
 namespace halvark::net {
 
@@ -26,5 +30,8 @@ class BoundedNetworkAccessManager : public QNetworkAccessManager {
   private:
     qint64 max_body_bytes_;
 };
+
+// The body of a finished reply (error statuses included), or nothing when it was aborted.
+std::optional<QByteArray> read_reply_body(QNetworkReply* reply);
 
 }  // namespace halvark::net

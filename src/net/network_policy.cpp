@@ -1,6 +1,5 @@
 #include "net/network_policy.h"
 
-#include <QNetworkReply>
 #include <QUrl>
 #include <algorithm>
 
@@ -33,13 +32,6 @@ std::optional<QByteArray> bearer_authorization(const QString& token) {
         return std::nullopt;
     }
     return "Bearer " + token.toLatin1();
-}
-
-std::optional<QByteArray> read_reply_body(QNetworkReply* reply) {
-    if (!reply->isOpen()) {
-        return std::nullopt;
-    }
-    return reply->readAll();
 }
 
 }  // namespace halvark::net

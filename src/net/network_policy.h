@@ -5,7 +5,6 @@
 #include <QtGlobal>
 #include <optional>
 
-class QNetworkReply;
 class QUrl;
 
 namespace halvark::net {
@@ -25,8 +24,5 @@ constexpr qsizetype kMaxBearerTokenChars = 8192;
 bool is_plausible_bearer_token(const QString& token);
 // "Bearer <token>" for the Authorization header, or nothing for any other token.
 std::optional<QByteArray> bearer_authorization(const QString& token);
-
-// The body of a finished reply (error statuses included), or nothing when it was aborted.
-std::optional<QByteArray> read_reply_body(QNetworkReply* reply);
 
 }  // namespace halvark::net

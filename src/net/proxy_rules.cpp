@@ -1,8 +1,9 @@
 #include "net/proxy_rules.h"
 
-#include <QHostAddress>
 #include <QRegularExpression>
 #include <QUrl>
+
+#include "net/ip_address.h"
 
 #ifdef Q_OS_WIN
 // clang-format off
@@ -34,10 +35,10 @@ QByteArray proxy_address(QByteArray value) {
 }
 
 bool is_loopback(const QString& host) {
-    const QHostAddress address(host);
+    const auto address = parse_ip_address(host);
     return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 ||
            host.endsWith(QLatin1String(".localhost"), Qt::CaseInsensitive) ||
-           (!address.isNull() && address.isLoopback());
+           (address && is_loopback_address(*address));
 }
 
 // One bypass entry: "*", "<local>", an address or a network ("10.0.0.0/8"), or a name that
@@ -66,14 +67,12 @@ bool entry_matches(QString entry, const QString& host, int port) {
     if (entry.startsWith(QLatin1Char('[')) && entry.endsWith(QLatin1Char(']'))) {
         entry = entry.mid(1, entry.size() - 2);
     }
-    const QHostAddress peer(host);
-    if (!peer.isNull()) {
-        const auto network = QHostAddress::parseSubnet(entry);
-        if (!network.first.isNull() && entry.contains(QLatin1Char('/'))) {
-            return peer.isInSubnet(network);
+    if (const auto peer = parse_ip_address(host)) {
+        if (const auto inside = network_contains(entry, *peer)) {
+            return *inside;
         }
-        if (const QHostAddress address(entry); !address.isNull()) {
-            return address.isEqual(peer);
+        if (const auto address = parse_ip_address(entry)) {
+            return *address == *peer;
         }
     }
     if (entry.startsWith(QLatin1String("*."))) {

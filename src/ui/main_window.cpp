@@ -15,7 +15,7 @@
 #include "storage/session_store.h"
 #include "ui/png_icon_engine.h"
 #include "ui/screens/auth_screen.h"
-#include "ui/screens/launch_screen.h"
+#include "ui/screens/home_screen.h"
 #include "ui/screens/profile_screen.h"
 #include "ui/screens/settings_screen.h"
 #include "ui/style_sheet.h"
@@ -95,7 +95,7 @@ void MainWindow::build_main_screens() {
         return;
     }
     setStyleSheet(app_style_sheet());
-    launch_screen = new screens::LaunchScreen(screen_stack);
+    launch_screen = screens::load_home_screen(screen_stack);
     launch_screen->set_server_list_background_enabled(settings.server_list_background_enabled());
     profile_screen = new screens::ProfileScreen(screen_stack);
     settings_screen = new screens::SettingsScreen(screen_stack);

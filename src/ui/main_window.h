@@ -14,7 +14,7 @@ namespace halvark::ui {
 
 namespace screens {
 class AuthScreen;
-class LaunchScreen;
+class HomeScreen;
 class ProfileScreen;
 class SettingsScreen;
 }  // namespace screens
@@ -108,7 +108,7 @@ class MainWindow : public QMainWindow {
     QStackedWidget* page_stack = nullptr;
     QStackedWidget* screen_stack = nullptr;
     screens::AuthScreen* auth_screen = nullptr;
-    screens::LaunchScreen* launch_screen = nullptr;
+    screens::HomeScreen* launch_screen = nullptr;
     screens::ProfileScreen* profile_screen = nullptr;
     screens::SettingsScreen* settings_screen = nullptr;
 };

@@ -14,7 +14,7 @@
 #include "outside/outside_data.h"
 #include "ui/main_window.h"
 #include "ui/screens/auth_screen.h"
-#include "ui/screens/launch_screen.h"
+#include "ui/screens/home_screen.h"
 #include "ui/screens/profile_screen.h"
 #include "ui/screens/settings_screen.h"
 

@@ -6,7 +6,7 @@
 #include "app/translator.h"
 #include "ui/main_window.h"
 #include "ui/memory_limits.h"
-#include "ui/screens/launch_screen.h"
+#include "ui/screens/home_screen.h"
 #include "ui/screens/settings_screen.h"
 
 namespace halvark::ui {

@@ -36,7 +36,7 @@ QLabel* hidden_label(const QString& style, QWidget* parent, QVBoxLayout* layout,
 }  // namespace
 
 LaunchScreen::LaunchScreen(QWidget* parent)
-    : QWidget(parent), default_profile_icon(QStringLiteral(":/assets/png/icons/profile.png")) {
+    : HomeScreen(parent), default_profile_icon(QStringLiteral(":/assets/png/icons/profile.png")) {
     set_up_network();
 
     auto* root = new QVBoxLayout(this);

@@ -12,6 +12,7 @@
 
 #include "net/bounded_network.h"
 #include "net/network_policy.h"
+#include "ui/screens/home_screen.h"
 
 class QAction;
 class QFrame;
@@ -31,9 +32,8 @@ namespace halvark::ui::screens {
 
 // The home screen: account button, four news cards, the server-profile selector with
 // its darkened background picture, and the play, settings and logout buttons.
-class LaunchScreen : public QWidget {
+class LaunchScreen : public HomeScreen {
   public:
-    using Callback = std::function<void()>;
     // The account button's avatar, in pixels.
     static constexpr int kAvatarSide = 26;
     // The selector's menu shows at most this many of the profiles the account may use.
@@ -42,19 +42,19 @@ class LaunchScreen : public QWidget {
     explicit LaunchScreen(QWidget* parent = nullptr);
     ~LaunchScreen() override;
 
-    void set_on_logout(Callback callback);
-    void set_on_open_settings(Callback callback);
-    void set_on_open_profile(Callback callback);
-    void set_account_name(const QString& name);
+    void set_on_logout(Callback callback) override;
+    void set_on_open_settings(Callback callback) override;
+    void set_on_open_profile(Callback callback) override;
+    void set_account_name(const QString& name) override;
     // While the profile is fetched its button says so; a sign-out asked for meanwhile shows
     // on its button until it is carried out.
-    void set_profile_waiting(bool waiting);
-    void set_sign_out_pending(bool pending);
-    void retranslate();
+    void set_profile_waiting(bool waiting) override;
+    void set_sign_out_pending(bool pending) override;
+    void retranslate() override;
 
     // Server profiles.
-    void set_user(const QJsonObject& user_object);
-    void set_server_list_background_enabled(bool flag);
+    void set_user(const QJsonObject& user_object) override;
+    void set_server_list_background_enabled(bool flag) override;
     bool is_profile_allowed(const QJsonObject& profile) const;
     void render_server_profiles(const QJsonArray& list);
 
@@ -68,7 +68,7 @@ class LaunchScreen : public QWidget {
                                                               QString* parse_error);
 
     // Pictures.
-    void set_avatar_uuid(const QString& uuid);
+    void set_avatar_uuid(const QString& uuid) override;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

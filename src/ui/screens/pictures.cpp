@@ -9,6 +9,7 @@
 #include <QtEndian>
 
 #include "api/launch_lists.h"
+#include "net/bounded_network.h"
 #include "net/network_policy.h"
 
 namespace halvark::ui::screens {

@@ -29,18 +29,17 @@ class EndToEndTest : public QObject {
         return read_file(logs.filePath(logs.entryList({"*.log"}).value(0)));
     }
 
-  private Q_SLOTS:
-    // The server list fails (503), so that a report goes to the service as well.
-    void saved_session_is_resumed_and_a_failure_reported() {
-        service.start(HALVARK_SERVICE_PATH,
-                      {"--port", "0", "--state", state.path(), "--fail-server-profiles"});
-        QTRY_VERIFY_WITH_TIMEOUT(seen("Listening on") == 1, halvark::testing::kPatienceMs);
-        const QString url =
-            QRegularExpression("http://127\\.0\\.0\\.1:\\d+").match(console).captured();
-        const QString session = environment.data_path() + "/session.json";
-        QCOMPARE(QProcess::execute(HALVARK_SERVICE_PATH, {"--state", state.path(),
-                                                          "--write-session", "Patron:" + session}),
-                 0);
+    QString start_service(QStringList arguments) {
+        service.start(HALVARK_SERVICE_PATH, arguments << "--port"
+                                                      << "0"
+                                                      << "--state" << state.path());
+        const bool listening = QTest::qWaitFor([this] { return seen("Listening on") == 1; },
+                                               halvark::testing::kPatienceMs);
+        return listening
+                   ? QRegularExpression("http://127\\.0\\.0\\.1:\\d+").match(console).captured()
+                   : QString();
+    }
+    void start_launcher(const QString& program, const QString& url) {
         QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
         for (const auto& [name, value] :
              {std::pair<QString, QString>{"QT_QPA_PLATFORM", "offscreen"},
@@ -50,7 +49,35 @@ class EndToEndTest : public QObject {
             variables.insert(name, value);
         }
         launcher.setProcessEnvironment(variables);
-        launcher.start(HALVARK_LAUNCHER_PATH, {});
+        launcher.start(program, {});
+    }
+    QJsonObject last_report() const {
+        const QDir reports(state.path() + "/reports");
+        const QStringList names = reports.entryList({"*.json"});
+        return names.isEmpty()
+                   ? QJsonObject()
+                   : QJsonDocument::fromJson(read_file(reports.filePath(names.last()))).object();
+    }
+
+  private Q_SLOTS:
+    void cleanup() {
+        for (QProcess* process : {&launcher, &service}) {
+            process->kill();
+            process->waitForFinished();
+        }
+        console.clear();
+        QDir(state.path() + "/reports").removeRecursively();
+        QDir(environment.data_path() + "/logs").removeRecursively();
+    }
+
+    // The server list fails (503), so that a report goes to the service as well.
+    void saved_session_is_resumed_and_a_failure_reported() {
+        const QString url = start_service({"--fail-server-profiles"});
+        const QString session = environment.data_path() + "/session.json";
+        QCOMPARE(QProcess::execute(HALVARK_SERVICE_PATH, {"--state", state.path(),
+                                                          "--write-session", "Patron:" + session}),
+                 0);
+        start_launcher(HALVARK_LAUNCHER_PATH, url);
         // Pictures asked for twice may come from the disk cache the second time.
         QTRY_VERIFY_WITH_TIMEOUT(
             seen("GET /api/v1/player-media/avatars/c7a8e1f2-5b3d-4a69-b0c4-7e2f1d9a8b33 -> 200") >=
@@ -60,13 +87,8 @@ class EndToEndTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(seen("GET /api/v1/launcher/auth/me -> 200"), 2,
                                   halvark::testing::kPatienceMs);
         QCOMPARE(seen("POST /api/v1/launcher/hwid -> 204"), 1);
-        const QDir reports(state.path() + "/reports");
-        QTRY_VERIFY_WITH_TIMEOUT(!reports.entryList({"*.json"}).isEmpty(),
-                                 halvark::testing::kPatienceMs);
-        const QJsonObject report =
-            QJsonDocument::fromJson(
-                read_file(reports.filePath(reports.entryList({"*.json"}).last())))
-                .object();
+        QTRY_VERIFY_WITH_TIMEOUT(!last_report().isEmpty(), halvark::testing::kPatienceMs);
+        const QJsonObject report = last_report();
         QVERIFY(
             report["message"].toString().startsWith("Server profiles request failed: status=503"));
         QCOMPARE(report["account"].toString(), QString("Patron"));
@@ -81,6 +103,22 @@ class EndToEndTest : public QObject {
         QVERIFY(lines[16].endsWith(" [info] Starting Halvark Launcher v0.1.0 (Halvark)"));
         const QString echo = launcher.readAllStandardError();
         QVERIFY(echo.indexOf("HWID_SHA256=") < echo.indexOf("Starting Halvark Launcher"));
+    }
+
+    // A launcher whose home screen plug-in is missing (a damaged installation) logs which
+    // file it could not load, and why.
+    void missing_home_screen_is_logged() {
+#ifdef Q_OS_WIN
+        QSKIP("The Windows launcher links its home screen in");
+#endif
+        const QTemporaryDir install;
+        const QString program = install.filePath("halvark_launcher");
+        QVERIFY(QFile::copy(HALVARK_LAUNCHER_PATH, program));
+        start_launcher(program, "http://127.0.0.1:9");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            launcher_log().contains("[error] The home screen could not be loaded from " +
+                                    install.filePath("halvark_home") + ": "),
+            halvark::testing::kPatienceMs);
     }
 };
 

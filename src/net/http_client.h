@@ -60,9 +60,17 @@ QString failure_text(Failure failure, const QUrl& url, const QByteArray& reason)
 
 class HttpClient;
 
+// The home screen's plug-in connects to `finished` from a DLL of its own on Windows, where a
+// signal's address is the launcher's (as connect compares it) only through the import table.
+#if defined(Q_OS_WIN) && defined(HALVARK_IN_HOME_PLUGIN)
+#define HALVARK_FROM_LAUNCHER Q_DECL_IMPORT
+#else
+#define HALVARK_FROM_LAUNCHER
+#endif
+
 // One exchange. `finished` is always emitted later, from the event loop, never from within
 // a call of the transfer's own.
-class HttpTransfer : public QObject {
+class HALVARK_FROM_LAUNCHER HttpTransfer : public QObject {
     Q_OBJECT
   public:
     ~HttpTransfer() override;

@@ -15,7 +15,7 @@ namespace {
 
 // Shown instead of the home screen when its plug-in is missing or broken (a damaged or
 // half-updated installation): the player learns what to do, the rest of the launcher works.
-class MissingHomeScreen : public HomeScreen {
+class MissingHomeScreen final : public HomeScreen {
   public:
     MissingHomeScreen(QString reason, QWidget* parent)
         : HomeScreen(parent), reason(std::move(reason)), message(new QLabel(this)) {
@@ -23,7 +23,7 @@ class MissingHomeScreen : public HomeScreen {
         message->setAlignment(Qt::AlignCenter);
         message->setTextFormat(Qt::PlainText);
         (new QVBoxLayout(this))->addWidget(message);
-        retranslate();
+        show_message();
     }
     void set_on_logout(Callback) override {}
     void set_on_open_settings(Callback) override {}
@@ -31,12 +31,14 @@ class MissingHomeScreen : public HomeScreen {
     void set_account_name(const QString&) override {}
     void set_profile_waiting(bool) override {}
     void set_sign_out_pending(bool) override {}
-    void retranslate() override { message->setText(app::tr("launch.home_missing").arg(reason)); }
+    void retranslate() override { show_message(); }
     void set_user(const QJsonObject&) override {}
     void set_server_list_background_enabled(bool) override {}
     void set_avatar_uuid(const QString&) override {}
 
   private:
+    void show_message() { message->setText(app::tr("launch.home_missing").arg(reason)); }
+
     QString reason;
     QLabel* message;
 };

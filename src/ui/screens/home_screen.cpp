@@ -37,7 +37,11 @@ class MissingHomeScreen final : public HomeScreen {
     void set_avatar_uuid(const QString&) override {}
 
   private:
-    void show_message() { message->setText(app::tr("launch.home_missing").arg(reason)); }
+    // The toolkit's reason ends with a full stop of its own, which the sentence around it has.
+    void show_message() {
+        const QString cause = reason.endsWith(QLatin1Char('.')) ? reason.chopped(1) : reason;
+        message->setText(app::tr("launch.home_missing").arg(cause));
+    }
 
     QString reason;
     QLabel* message;

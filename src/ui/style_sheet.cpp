@@ -171,6 +171,7 @@ constexpr std::array<char, sizeof kSheet> first_frame_rules() {
 }
 
 constexpr auto kSignInSheet = first_frame_rules();
+constexpr auto kSignInSheetLength = qsizetype(std::string_view(kSignInSheet.data()).size());
 
 }  // namespace
 
@@ -179,7 +180,7 @@ QString app_style_sheet() {
 }
 
 QString sign_in_style_sheet() {
-    return QString::fromLatin1(kSignInSheet.data());
+    return QString::fromLatin1(kSignInSheet.data(), kSignInSheetLength);
 }
 
 }  // namespace halvark::ui

@@ -1,6 +1,7 @@
 #include "net/ip_address.h"
 
-#include <QStringList>
+#include <QtAlgorithms>
+#include <QtEndian>
 #include <algorithm>
 
 #ifdef Q_OS_WIN
@@ -26,19 +27,11 @@ std::optional<int> prefix_of_netmask(const QString& text) {
     if (!mask || !is_mapped_ipv4(*mask)) {
         return std::nullopt;
     }
-    int ones = 0;
-    bool zero_seen = false;
-    for (auto byte = mask->cbegin() + 12; byte != mask->cend(); ++byte) {
-        for (int bit = 7; bit >= 0; --bit) {
-            const bool one = (*byte >> bit) & 1;
-            if (one && zero_seen) {
-                return std::nullopt;
-            }
-            zero_seen = zero_seen || !one;
-            ones += one ? 1 : 0;
-        }
+    const quint32 host_bits = ~qFromBigEndian<quint32>(mask->data() + 12);
+    if ((host_bits & (host_bits + 1)) != 0) {
+        return std::nullopt;
     }
-    return ones;
+    return 32 - int(qPopulationCount(host_bits));
 }
 
 }  // namespace
